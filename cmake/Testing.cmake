@@ -1,0 +1,60 @@
+# GoogleTest is built from the sources Debian ships, so the same version serves the native,
+# sanitizer and mingw builds.
+enable_testing()
+include(GoogleTest)
+
+if(NOT TARGET gtest)
+    set(LOBBY_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${LOBBY_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()
+
+# lobby_add_gtest(<name> SOURCES ... LIBS ...)
+# Natively every case is its own CTest test; under Wine one test per program, because each
+# start of a Windows program costs a Wine start-up.
+function(lobby_add_gtest name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+    lobby_warnings(${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS wine)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                             PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS native)
+    endif()
+endfunction()
+
+# Every .cpp in <folder> is one libFuzzer target, run briefly as a test (clang builds only).
+function(lobby_add_fuzz_folder folder lib)
+    if(NOT LOBBY_FUZZ OR NOT IS_DIRECTORY ${folder})
+        return()
+    endif()
+    file(GLOB targets CONFIGURE_DEPENDS ${folder}/*.cpp)
+    foreach(source IN LISTS targets)
+        get_filename_component(stem ${source} NAME_WE)
+        set(name fuzz_${stem})
+        add_executable(${name} ${source})
+        target_link_libraries(${name} PRIVATE ${lib})
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+        lobby_warnings(${name})
+        set(corpus ${folder}/corpus/${stem})
+        set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+        file(MAKE_DIRECTORY ${work})
+        set(seed)
+        if(IS_DIRECTORY ${corpus})
+            set(seed ${corpus})
+        endif()
+        add_test(NAME ${name}
+                 COMMAND ${name} -max_total_time=15 -rss_limit_mb=2048 -print_final_stats=1
+                         ${work} ${seed})
+        set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
+    endforeach()
+endfunction()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine for CTest: the build's own prefix (made on first use),
+# code page 936, no Wine dialogs, and a virtual display when none is set.
+set -euo pipefail
+
+exe=$1
+build_dir=$(cd "$(dirname "$exe")/.." && pwd)
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono/Gecko installers, no menu entries: nothing may ask a question.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+if [ ! -f "$WINEPREFIX/.lobby-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.lobby-ready" ]; then
+            wineboot -i >/dev/null 2>&1 || true
+            wineserver -w || true
+            touch "$WINEPREFIX/.lobby-ready"
+        fi
+    ) 9>"$build_dir/wineprefix.lock"
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+fi
+exec wine "$@"

@@ -1,0 +1,27 @@
+// The program's own folder and the working directory.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The separator the platform's own paths use.
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Folder of the running program file, without a trailing separator ("" if unknown).
+std::string ProgramFolder();
+
+// Makes the program's folder the working directory, so every relative path resolves there.
+bool EnterProgramFolder();
+
+// The working directory, without a trailing separator ("" if unknown).
+std::string CurrentFolder();
+
+// Joins a folder and a relative name with the platform's separator.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace platform
