@@ -1,0 +1,78 @@
+// The packet queue against a deque of byte vectors, moving the same small packets: each round
+// inserts a batch and distills it again, the steady state of a queue between two parties.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <random>
+#include <vector>
+
+#include "harbex/DataQueue.h"
+
+namespace {
+
+constexpr std::uint16_t kMaxPayload = 256;
+
+// Payload sizes of 16 to 256 bytes, the same sequence for every contender.
+std::vector<std::uint16_t> PacketSizes(std::size_t count) {
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> size(16, kMaxPayload);
+    std::vector<std::uint16_t> sizes(count);
+    for (auto& s : sizes) {
+        s = static_cast<std::uint16_t>(size(random));
+    }
+    return sizes;
+}
+
+void DataQueueBatches(benchmark::State& state) {
+    const std::vector<std::uint16_t> sizes = PacketSizes(static_cast<std::size_t>(state.range(0)));
+    std::vector<std::uint8_t> payload(kMaxPayload, 0x5A);
+    std::vector<std::uint8_t> out(kMaxPayload);
+    CDataQueue queue;
+    for (auto _ : state) {
+        std::uint16_t id = 0;
+        for (std::uint16_t size : sizes) {
+            queue.InsertData(id++, payload.data(), size);
+        }
+        tagDataHead head{};
+        while (queue.DistillData(head, out.data(), kMaxPayload)) {
+            benchmark::DoNotOptimize(out.data());
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void DequeBatches(benchmark::State& state) {
+    const std::vector<std::uint16_t> sizes = PacketSizes(static_cast<std::size_t>(state.range(0)));
+    std::vector<std::uint8_t> payload(kMaxPayload, 0x5A);
+    std::vector<std::uint8_t> out(kMaxPayload);
+    struct Packet {
+        std::uint16_t id;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<Packet> queue;
+    for (auto _ : state) {
+        std::uint16_t id = 0;
+        for (std::uint16_t size : sizes) {
+            queue.push_back(
+                Packet{id++, std::vector<std::uint8_t>(payload.data(), payload.data() + size)});
+        }
+        while (!queue.empty()) {
+            const Packet& front = queue.front();
+            std::memcpy(out.data(), front.bytes.data(), front.bytes.size());
+            benchmark::DoNotOptimize(out.data());
+            queue.pop_front();
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(DataQueueBatches)->Arg(1)->Arg(64)->Arg(1024);
+BENCHMARK(DequeBatches)->Arg(1)->Arg(64)->Arg(1024);
+
+}  // namespace
+
+BENCHMARK_MAIN();

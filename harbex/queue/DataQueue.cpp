@@ -1,0 +1,182 @@
+#include "harbex/DataQueue.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/Files.h"
+#include "queue/DataQueueGrowth.h"
+
+namespace harbex::queue_detail {
+
+std::uint32_t GrownBufferSize(std::uint32_t current, std::uint16_t extra) {
+    const std::uint64_t forPackets = (std::uint64_t{extra} + sizeof(tagDataHead)) * 10;
+    const std::uint64_t total =
+        std::uint64_t{current} + std::max<std::uint64_t>(forPackets, current / 2);
+    if (total > std::numeric_limits<std::uint32_t>::max()) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(total);
+}
+
+}  // namespace harbex::queue_detail
+
+namespace {
+
+constexpr std::uint32_t kHeadSize = sizeof(tagDataHead);
+static_assert(kHeadSize == 4, "packet heads are stored as 4 bytes");
+
+}  // namespace
+
+CDataQueue::CDataQueue()
+    : m_dwWritePos(0),
+      m_dwTerminalPos(0),
+      m_dwDataQueryPos(0),
+      m_dwDataSize(0),
+      m_dwPacketCount(0),
+      m_dwBufferSize(0),
+      m_pDataBuffer(nullptr),
+      m_bWrapped(false) {}
+
+CDataQueue::~CDataQueue() {
+    delete[] m_pDataBuffer;
+}
+
+bool CDataQueue::GetBurthenInfo(tagBurthenInfo& info) {
+    info.dwHeldBytes = m_dwDataSize;
+    info.dwCapacity = m_dwBufferSize;
+    info.dwPackets = m_dwPacketCount;
+    return true;
+}
+
+bool CDataQueue::InsertData(std::uint16_t wPacketId, const void* pData, std::uint16_t wDataSize) {
+    if (pData == nullptr && wDataSize != 0) {
+        return false;
+    }
+    const std::uint32_t packet = kHeadSize + wDataSize;
+    // The common case needs one test: the packet fits between the write position and the end
+    // of the buffer (straight) or the read position (wrapped). Then no rule below applies.
+    const std::uint32_t limit = m_bWrapped ? m_dwDataQueryPos : m_dwBufferSize;
+    if (std::uint64_t{m_dwWritePos} + packet > limit && !MakeRoom(packet, wDataSize)) {
+        return false;
+    }
+
+    const tagDataHead head{wDataSize, wPacketId};
+    std::uint8_t* target = m_pDataBuffer + m_dwWritePos;
+    std::memcpy(target, &head, kHeadSize);
+    if (wDataSize != 0) {
+        std::memcpy(target + kHeadSize, pData, wDataSize);
+    }
+
+    ++m_dwPacketCount;
+    m_dwDataSize += packet;
+    m_dwWritePos += packet;
+    m_dwTerminalPos = std::max(m_dwTerminalPos, m_dwWritePos);
+    return true;
+}
+
+bool CDataQueue::MakeRoom(std::uint32_t packet, std::uint16_t wDataSize) {
+    // Sums in 64 bits: the buffer may be close to 4 GiB.
+    if (std::uint64_t{m_dwDataSize} + packet > m_dwBufferSize) {
+        return RectifyBuffer(wDataSize);
+    }
+    if (!m_bWrapped) {
+        if (std::uint64_t{m_dwWritePos} + packet > m_dwBufferSize) {
+            if (m_dwDataQueryPos < packet) {
+                return RectifyBuffer(wDataSize);
+            }
+            m_dwWritePos = 0;
+            m_bWrapped = true;
+        }
+        return true;
+    }
+    if (std::uint64_t{m_dwWritePos} + packet > m_dwDataQueryPos) {
+        return RectifyBuffer(wDataSize);  // ending exactly at the read position still fits
+    }
+    return true;
+}
+
+bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBufferSize) {
+    if (m_dwDataSize == 0 || m_dwPacketCount == 0) {
+        return false;
+    }
+    if (m_dwDataQueryPos == m_dwTerminalPos) {
+        // The older part is used up: read on at the start.
+        m_dwDataQueryPos = 0;
+        m_dwTerminalPos = m_dwWritePos;
+        m_bWrapped = false;
+    }
+
+    const std::uint8_t* source = m_pDataBuffer + m_dwDataQueryPos;
+    tagDataHead stored;
+    std::memcpy(&stored, source, kHeadSize);
+    const std::uint16_t payload = stored.wPayloadSize;
+    if (payload != 0) {
+        if (pBuffer == nullptr || wBufferSize < payload) {
+            stored.wPayloadSize = 0;  // dropped: the caller sees the identifier only
+        } else {
+            std::memcpy(pBuffer, source + kHeadSize, payload);
+        }
+    }
+    head = stored;
+
+    const std::uint32_t consumed = std::min(kHeadSize + payload, m_dwDataSize);
+    --m_dwPacketCount;
+    m_dwDataSize -= consumed;
+    m_dwDataQueryPos += consumed;
+    return true;
+}
+
+void CDataQueue::RemoveData(bool bFreeMemory) {
+    m_dwDataSize = 0;
+    m_dwWritePos = 0;
+    m_dwTerminalPos = 0;
+    m_dwDataQueryPos = 0;
+    m_dwPacketCount = 0;
+    m_bWrapped = false;
+    if (bFreeMemory) {
+        m_dwBufferSize = 0;
+        delete[] m_pDataBuffer;
+        m_pDataBuffer = nullptr;
+    }
+}
+
+bool CDataQueue::RectifyBuffer(std::uint16_t wExtraSize) {
+    const std::uint32_t newSize = harbex::queue_detail::GrownBufferSize(m_dwBufferSize, wExtraSize);
+    if (newSize == 0) {
+        return false;  // beyond 4 GiB the positions would wrap
+    }
+    std::uint8_t* buffer = new (std::nothrow) std::uint8_t[newSize];
+    if (buffer == nullptr) {
+        return false;
+    }
+
+    if (m_pDataBuffer != nullptr) {
+        char trace[160];
+        std::snprintf(trace, sizeof trace,
+                      "@Data@=>m_dwTerminalPos=[%ld]@@@m_dwDataSize=[%ld]@@@m_dwDataQueryPos=[%ld]",
+                      static_cast<long>(m_dwTerminalPos), static_cast<long>(m_dwDataSize),
+                      static_cast<long>(m_dwDataQueryPos));
+        platform::DebugOutput(trace);
+
+        // Older part first, then the newer part from the start of the old buffer.
+        const std::uint32_t older = m_dwTerminalPos - m_dwDataQueryPos;
+        if (older != 0) {
+            std::memcpy(buffer, m_pDataBuffer + m_dwDataQueryPos, older);
+        }
+        if (m_bWrapped && m_dwWritePos != 0) {
+            std::memcpy(buffer + older, m_pDataBuffer, m_dwWritePos);
+        }
+        delete[] m_pDataBuffer;
+    }
+
+    m_dwDataQueryPos = 0;
+    m_dwWritePos = m_dwDataSize;
+    m_dwTerminalPos = m_dwDataSize;
+    m_dwBufferSize = newSize;
+    m_pDataBuffer = buffer;
+    m_bWrapped = false;
+    return true;
+}

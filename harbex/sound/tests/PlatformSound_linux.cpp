@@ -1,0 +1,82 @@
+// The player on the real Linux device: SDL's audio with its dummy driver, which needs no sound
+// hardware but still runs the audio thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "FakeSound.h"
+#include "PlayerProbe.h"
+#include "sound/SoundDevice.h"
+
+namespace soundtest {
+namespace {
+
+class PlayerOnDevice : public PlayerProbe {
+public:
+    std::uint32_t Position() const {
+        std::uint32_t position = 0;
+        m_lpDSBuffer->GetCurrentPosition(&position);
+        return position;
+    }
+};
+
+std::vector<unsigned char> Tone(std::size_t samples) {
+    std::vector<unsigned char> data(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        data[i] = (i / 8) % 2 == 0 ? 0xC0 : 0x40;  // a square wave of 500 Hz
+    }
+    return WaveBuilder().Format(1, 1, 8000, 8).Data(data).Build();
+}
+
+TEST(SdlSoundDevice, PlaysAGeneratedToneAndStopsWhereItWas) {
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
+    const std::vector<unsigned char> image = Tone(8000);  // one second
+    {
+        PlayerOnDevice player;
+        ASSERT_TRUE(player.Create(image.data(), image.size()));
+        ASSERT_TRUE(player.IsValid());
+        ASSERT_NE(PlayerProbe::Device(), nullptr);
+
+        player.Play(0, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (player.Position() == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        player.Stop();
+        const std::uint32_t stopped = player.Position();
+        EXPECT_GT(stopped, 0u) << "the audio thread never pulled samples";
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(player.Position(), stopped) << "a stopped sound does not move";
+
+        // Looping past the end wraps instead of stopping.
+        player.Play(7990, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        player.Stop();
+        EXPECT_LT(player.Position(), 7990u);
+    }
+    EXPECT_EQ(PlayerProbe::Device(), nullptr);
+    unsetenv("SDL_AUDIODRIVER");
+}
+
+TEST(SdlSoundDevice, AMissingDriverIsTriedTenTimes) {
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "no-such-driver", 1), 0);
+    harbex::SoundDeviceProvider provider = harbex::PlatformSoundDeviceProvider();
+    std::vector<std::uint32_t> waits;
+    provider.wait = [&waits](std::uint32_t ms) { waits.push_back(ms); };
+    harbex::SoundDeviceProvider previous = harbex::SetSoundDeviceProvider(provider);
+    {
+        PlayerProbe player;
+        const std::vector<unsigned char> image = Tone(16);
+        EXPECT_FALSE(player.Create(image.data(), image.size()));
+        EXPECT_FALSE(player.IsValid());
+    }
+    harbex::SetSoundDeviceProvider(previous);
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(waits, std::vector<std::uint32_t>(9, 500));
+}
+
+}  // namespace
+}  // namespace soundtest

@@ -1,0 +1,24 @@
+// File services of the platform: folders, appending writes and the debugger output.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Creates one folder (not its parents). True when the folder exists afterwards, whether it
+// was made now or was there before.
+bool CreateFolder(const std::string& path);
+
+// Appends `size` bytes to the file at `path` with a single write call, so that writers in
+// other threads or processes cannot interleave inside the bytes. The file is created when
+// missing; existing content is kept. A read-only file is refused and left untouched. True
+// only when every byte was written.
+bool AppendToFile(const std::string& path, const void* data, std::size_t size);
+
+// Hands one diagnostic text to the platform's debugger output. The text is passed as it is;
+// where the output is a plain stream, the call ends it with a line break so that texts stay
+// apart.
+void DebugOutput(const char* text);
+
+}  // namespace platform

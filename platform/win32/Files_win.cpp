@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <limits>
+
+#include "platform/Files.h"
+
+namespace platform {
+
+namespace {
+
+// Closes the file handle whatever way the caller leaves.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+bool CreateFolder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr) != 0) {
+        return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool AppendToFile(const std::string& path, const void* data, std::size_t size) {
+    if (size > std::numeric_limits<DWORD>::max() || (data == nullptr && size != 0)) {
+        return false;
+    }
+    // Append access alone makes the system put every write at the current end of the file,
+    // even with other writers. A file with the read-only attribute fails to open here.
+    FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return false;
+    }
+    // Compatibility layers running as a Unix superuser open such a file all the same; the
+    // attribute of the opened file decides.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file.get(), &info) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
+    if (size == 0) {
+        return true;
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr);
+    return ok != 0 && written == size;
+}
+
+void DebugOutput(const char* text) {
+    OutputDebugStringA(text != nullptr ? text : "");
+}
+
+}  // namespace platform
