@@ -4,6 +4,11 @@
 set -euo pipefail
 
 exe=$1
+# Wine waits on a missing program instead of failing: fail at once.
+if [ ! -f "$exe" ]; then
+    echo "wine-run: no such program: $exe" >&2
+    exit 127
+fi
 build_dir=$(cd "$(dirname "$exe")/.." && pwd)
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEARCH=win64
