@@ -56,6 +56,9 @@ public:
     // A command from the page: the id before the first comma and the text after it.
     void OnJsMessage(uint32_t id, std::string_view text);
 
+    // Notice 1: the sound was switched on or off.
+    void NotifySound(bool on) { host_.CallPage(PAGEMSG_SOUND, on ? "1" : "0"); }
+
     // Notice 4 with the music volume, then notice 5 with the effect volume ("0" when off).
     void SendVolumes();
 

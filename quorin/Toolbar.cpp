@@ -1,0 +1,137 @@
+#include "Toolbar.h"
+
+#include "platform/Ini.h"
+#include "platform/Paths.h"
+
+namespace quorin {
+
+// "截图成功，图片保存在您的桌面上！"
+const char kScreenshotSaved[] =
+    "\xBD\xD8\xCD\xBC\xB3\xC9\xB9\xA6\xA3\xAC\xCD\xBC\xC6\xAC\xB1\xA3\xB4\xE6\xD4\xDA\xC4\xFA"
+    "\xB5\xC4\xD7\xC0\xC3\xE6\xC9\xCF\xA3\xA1";
+// "截图失败，图片没有保存。"
+const char kScreenshotFailed[] =
+    "\xBD\xD8\xCD\xBC\xCA\xA7\xB0\xDC\xA3\xAC\xCD\xBC\xC6\xAC\xC3\xBB\xD3\xD0\xB1\xA3\xB4\xE6"
+    "\xA1\xA3";
+
+std::string HelpCommandLine(const std::string& program, uint16_t kindId, const std::string& title) {
+    std::string quoted;
+    for (char c : title) {
+        if (c != '"') {  // a quote inside would end the argument early
+            quoted += c;
+        }
+    }
+    return program + " " + std::to_string(kindId) + " \"" + quoted + "\"";
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& line) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\') {
+            size_t slashes = 0;
+            while (i < line.size() && line[i] == '\\') {
+                ++slashes;
+                ++i;
+            }
+            if (i < line.size() && line[i] == '"') {
+                current.append(slashes / 2, '\\');
+                if (slashes % 2 == 1) {
+                    current += '"';
+                } else {
+                    quoted = !quoted;
+                }
+            } else {
+                current.append(slashes, '\\');
+                --i;
+            }
+            inArgument = true;
+        } else if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument) {
+                arguments.push_back(current);
+                current.clear();
+                inArgument = false;
+            }
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) {
+        arguments.push_back(current);
+    }
+    return arguments;
+}
+
+bool ToolbarCommands::OnCommand(uint32_t id) {
+    switch (id & 0xFFFF) {
+        case kCmdMinimise:
+            host_.Minimise();
+            return true;
+        case kCmdClose:
+            OnCancel();
+            return true;
+        case kCmdSound:
+            ToggleSound();
+            return true;
+        case kCmdScreenshot:
+            TakeScreenshot();
+            return true;
+        case kCmdMainPage:
+            OpenMainPage();
+            return true;
+        case kCmdHelp:
+            StartHelp();
+            return true;
+        case kCmdSettings:
+            host_.ShowSettings(!host_.IsSettingsVisible());
+            return true;
+        case kCmdChat:
+            host_.ToggleChat();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ToolbarCommands::OnCancel() {
+    if (!page_.OnCloseRequest()) {
+        return;  // the page was asked and will answer with its own close command
+    }
+    if (launch_.LaunchMode != ELaunchMode::HelpPage) {
+        host_.HandBackToLobby();
+    }
+    host_.EndWindow();
+}
+
+void ToolbarCommands::ToggleSound() {
+    const std::string file = platform::JoinPath(workDir_, "SystemOption.ini");
+    const bool on = platform::GetIniInt("PlaySound", "bPlay", 1, file.c_str()) == 0;
+    platform::WriteIniString("PlaySound", "bPlay", on ? "1" : "0", file.c_str());
+    host_.SetSoundPicture(on);
+    page_.NotifySound(on);
+}
+
+void ToolbarCommands::TakeScreenshot() {
+    host_.ShowMessage(host_.CaptureWindow() ? kScreenshotSaved : kScreenshotFailed);
+}
+
+void ToolbarCommands::OpenMainPage() {
+    const std::string file = platform::JoinPath(workDir_, "LobbyUrl.ini");
+    host_.OpenWithShell(platform::GetIniText("URL", "MainPage", "", file.c_str()));
+}
+
+void ToolbarCommands::StartHelp() {
+    if (launch_.KindID == 0) {
+        return;
+    }
+    host_.StartProcess(SplitCommandLine(HelpCommandLine(program_, launch_.KindID, launch_.Title)));
+}
+
+}  // namespace quorin
