@@ -11,6 +11,18 @@ if(NOT TARGET gtest)
     add_subdirectory(${LOBBY_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
 
+# lobby_platform_sources(<var> <globs>...): the files matching the globs, less those named for
+# the other platform (*_win.cpp on Linux; *_linux.cpp and *_gtk.cpp on Windows).
+function(lobby_platform_sources var)
+    file(GLOB files CONFIGURE_DEPENDS ${ARGN})
+    if(WIN32)
+        list(FILTER files EXCLUDE REGEX "_(linux|gtk)\\.cpp$")
+    else()
+        list(FILTER files EXCLUDE REGEX "_win\\.cpp$")
+    endif()
+    set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
 # lobby_add_gtest(<name> SOURCES ... LIBS ...)
 # Natively every case is its own CTest test; under Wine one test per program, because each
 # start of a Windows program costs a Wine start-up.

@@ -29,7 +29,15 @@ if [ ! -f "$WINEPREFIX/.lobby-ready" ]; then
     ) 9>"$build_dir/wineprefix.lock"
 fi
 
+# Wine's background services inherit the program's output streams and can outlive it; if those
+# were CTest's pipes, CTest would wait for them. So the program writes to a file, shown after.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+    xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@" </dev/null >"$output" 2>&1 || status=$?
+else
+    wine "$@" </dev/null >"$output" 2>&1 || status=$?
 fi
-exec wine "$@"
+cat "$output"
+exit $status

@@ -16,8 +16,12 @@ bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == 0x1A;
 }
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool IsLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+bool IsTrailByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 // Length of the character at `i`: 2 for a GBK double-byte character, else 1.
 std::size_t CharLength(std::string_view text, std::size_t i) {
@@ -44,12 +48,18 @@ std::string_view TrimRight(std::string_view s) {
     return s.substr(0, n);
 }
 
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string_view Trim(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
 
 // A name or value is a C string to the platform: a stray NUL in the file ends it.
-std::string_view CutAtNul(std::string_view s) { return s.substr(0, s.find('\0')); }
+std::string_view CutAtNul(std::string_view s) {
+    return s.substr(0, s.find('\0'));
+}
 
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Section and key names compare without regard to ASCII case; double-byte characters compare
 // exactly (their trail bytes may look like ASCII letters).
@@ -90,8 +100,8 @@ struct Line {
     std::size_t end = 0;    // one past its text, where the line break starts
     std::size_t next = 0;   // first byte of the following line
     LineKind kind = LineKind::kBlank;
-    std::string_view name;                 // section name or key name
-    std::optional<std::string_view> value; // key lines with '=' only
+    std::string_view name;                  // section name or key name
+    std::optional<std::string_view> value;  // key lines with '=' only
 };
 
 Line Classify(std::string_view text, std::size_t begin, std::size_t end, std::size_t next) {
@@ -155,7 +165,9 @@ private:
     std::size_t pos_;
 };
 
-std::string_view SingleLine(std::string_view s) { return s.substr(0, s.find_first_of("\r\n")); }
+std::string_view SingleLine(std::string_view s) {
+    return s.substr(0, s.find_first_of("\r\n"));
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }

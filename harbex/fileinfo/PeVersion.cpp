@@ -74,8 +74,7 @@ std::optional<PeLayout> ReadPeLayout(const ByteSource& file) {
         return std::nullopt;
     }
     std::uint8_t fileHeader[24];  // signature and the COFF file header
-    if (!file.ReadAt(ntOffset, fileHeader, sizeof fileHeader) ||
-        Le32(fileHeader) != 0x00004550) {
+    if (!file.ReadAt(ntOffset, fileHeader, sizeof fileHeader) || Le32(fileHeader) != 0x00004550) {
         return std::nullopt;
     }
     std::uint16_t sectionCount = Le16(fileHeader + 6);
@@ -175,7 +174,9 @@ std::optional<Directory> ReadDirectory(const ByteSource& file, std::uint64_t off
     return directory;
 }
 
-std::uint32_t AlignUp4(std::uint32_t offset) { return (offset + 3) & ~3u; }
+std::uint32_t AlignUp4(std::uint32_t offset) {
+    return (offset + 3) & ~3u;
+}
 
 // One node of a version tree: its header fields and where its parts lie in the block.
 struct Node {
@@ -235,34 +236,6 @@ bool KeyMatches(std::span<const std::uint8_t> block, const Node& node, std::u16s
         }
     }
     return true;
-}
-
-std::string AsciiToAnsi(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            ++i;  // one character, one replacement
-        }
-        out.push_back('?');
-    }
-    return out;
-}
-
-std::u16string AsciiFromAnsi(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        auto byte = static_cast<unsigned char>(c);
-        out.push_back(byte < 0x80 ? static_cast<char16_t>(byte) : u'\uFFFD');
-    }
-    return out;
 }
 
 }  // namespace
@@ -417,11 +390,6 @@ bool IsSoundVersionBlock(std::span<const std::uint8_t> block) {
     return true;
 }
 
-const AnsiCodec& AsciiCodec() {
-    static constexpr AnsiCodec kCodec{&AsciiToAnsi, &AsciiFromAnsi};
-    return kCodec;
-}
-
 bool QueryVersionValue(std::span<std::uint8_t> block, const char* path, const AnsiCodec& codec,
                        void** value, std::uint32_t* length) {
     if (value == nullptr || block.size() < 6 ||
@@ -485,7 +453,8 @@ bool QueryVersionValue(std::span<std::uint8_t> block, const char* path, const An
     if (target >= blockSize) {
         return false;
     }
-    std::size_t room = std::min<std::size_t>(treeLength - node->valueOffset, blockSize - target - 1);
+    std::size_t room =
+        std::min<std::size_t>(treeLength - node->valueOffset, blockSize - target - 1);
     std::size_t count = std::min(narrow.size(), room);
     std::memcpy(block.data() + target, narrow.data(), count);
     block[target + count] = 0;

@@ -79,9 +79,6 @@ struct AnsiCodec {
     std::u16string (*fromAnsi)(std::string_view text);
 };
 
-// Only ASCII survives; anything else becomes '?' (narrow) or U+FFFD (wide).
-const AnsiCodec& AsciiCodec();
-
 // The platform's version query on a block: `path` is a backslash-separated list of keys (empty
 // parts skipped, keys matched without regard to ASCII case); "\\" names the root. A text value
 // is converted to narrow text, stored behind the tree in the block and terminated; `value`

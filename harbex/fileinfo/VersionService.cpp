@@ -1,10 +1,12 @@
 #include "fileinfo/VersionService.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "fileinfo/PeVersion.h"
+#include "platform/CodePage.h"
 
 namespace harbex::fileinfo {
 
@@ -12,9 +14,9 @@ namespace {
 
 // Whether [value, value + size) lies in the block.
 bool InBlock(std::span<unsigned char> block, const void* value, std::size_t size) {
-    auto* p = static_cast<const unsigned char*>(value);
-    return p >= block.data() && p <= block.data() + block.size() &&
-           static_cast<std::size_t>(block.data() + block.size() - p) >= size;
+    auto start = reinterpret_cast<std::uintptr_t>(block.data());
+    auto p = reinterpret_cast<std::uintptr_t>(value);
+    return p >= start && p - start <= block.size() && block.size() - (p - start) >= size;
 }
 
 std::uint32_t PortableInfoSize(const char* fileName) {
@@ -32,9 +34,10 @@ bool PortableInfo(const char* fileName, std::uint32_t capacity, void* block) {
 
 bool PortableQuery(void* block, std::uint32_t capacity, const char* path, void** value,
                    std::uint32_t* length) {
-    // Until the platform offers the ANSI code page, texts travel as ASCII.
-    return QueryVersionValue({static_cast<std::uint8_t*>(block), capacity}, path, AsciiCodec(),
-                             value, length);
+    // The platform's service converts in the ANSI code page, and so do we.
+    static constexpr AnsiCodec kAnsi{&platform::Utf16ToAnsi, &platform::AnsiToUtf16};
+    return QueryVersionValue({static_cast<std::uint8_t*>(block), capacity}, path, kAnsi, value,
+                             length);
 }
 
 }  // namespace
@@ -116,7 +119,7 @@ const char* QueryVersionString(const VersionService& service, const VersionState
     // The caller reads up to a terminator, which must lie inside the block.
     auto* text = static_cast<const char*>(value);
     std::size_t room = static_cast<std::size_t>(state.block.data() + state.block.size() -
-                                                 static_cast<const unsigned char*>(value));
+                                                static_cast<const unsigned char*>(value));
     if (std::memchr(text, 0, room) == nullptr) {
         return nullptr;
     }

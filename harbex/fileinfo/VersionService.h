@@ -21,6 +21,7 @@ struct VersionService {
 };
 
 const VersionService& PlatformVersionService();
+// Over PeVersion: file names as the file system takes them, texts in the ANSI code page.
 const VersionService& PortableVersionService();
 
 // The reader's state, as the members of CWinFileInfo hold it.

@@ -25,3 +25,4 @@ if(WIN32)
     # The Windows tests also read the built library's own version resource.
     add_dependencies(harbex_fileinfo_tests Harbex)
 endif()
+

@@ -74,7 +74,9 @@ std::unique_ptr<ISoundDevice> OpenDevice() {
 
 }  // namespace harbex
 
-CDirectSound::CDirectSound() { ++m_dwInstances; }
+CDirectSound::CDirectSound() {
+    ++m_dwInstances;
+}
 
 CDirectSound::~CDirectSound() {
     m_lpDSBuffer.reset();
@@ -149,11 +151,10 @@ int CDirectSound::CreateFromImage(const unsigned char* pImage, std::size_t nImag
     }
 }
 
-int CDirectSound::GetWaveData(const void* pWaveImage, std::size_t nImageSize,
-                              tagWaveFormat& format, const unsigned char*& pSamples,
-                              std::uint32_t& dwSize) {
-    return harbex::WalkWaveImage(static_cast<const unsigned char*>(pWaveImage), nImageSize,
-                                 format, pSamples, dwSize)
+int CDirectSound::GetWaveData(const void* pWaveImage, std::size_t nImageSize, tagWaveFormat& format,
+                              const unsigned char*& pSamples, std::uint32_t& dwSize) {
+    return harbex::WalkWaveImage(static_cast<const unsigned char*>(pWaveImage), nImageSize, format,
+                                 pSamples, dwSize)
                ? 1
                : 0;
 }
@@ -208,8 +209,7 @@ CDirectSound& CDirectSound::EnableSound(int bEnable) {
 }
 
 int CDirectSound::IsValid() const {
-    return m_lpDirectSound != nullptr && m_lpDSBuffer && m_pWaveData != nullptr &&
-                   m_dwWaveSize != 0
+    return m_lpDirectSound != nullptr && m_lpDSBuffer && m_pWaveData != nullptr && m_dwWaveSize != 0
                ? 1
                : 0;
 }
@@ -232,7 +232,9 @@ void CDirectSound::Stop() {
     }
 }
 
-void CDirectSound::Pause() { Stop(); }
+void CDirectSound::Pause() {
+    Stop();
+}
 
 void CDirectSound::Continue() {
     if (!IsValid()) {

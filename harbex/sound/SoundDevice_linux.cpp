@@ -105,8 +105,12 @@ SoundResult OpenPlatformSoundDevice(std::unique_ptr<ISoundDevice>& device) {
     return SoundResult::kOk;
 }
 
-bool FindWaveResource(const char*, const unsigned char*&, std::size_t&) { return false; }
+bool FindWaveResource(const char*, const unsigned char*&, std::size_t&) {
+    return false;
+}
 
-bool FindWaveResource(std::uint16_t, const unsigned char*&, std::size_t&) { return false; }
+bool FindWaveResource(std::uint16_t, const unsigned char*&, std::size_t&) {
+    return false;
+}
 
 }  // namespace harbex

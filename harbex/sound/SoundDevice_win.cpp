@@ -1,6 +1,9 @@
 // The sound device on Windows: DirectSound, and wave images from the program's resources.
+// The order matters: each header needs the ones before it.
 #include <windows.h>
+
 #include <mmsystem.h>
+
 #include <dsound.h>
 
 #include <algorithm>
@@ -44,10 +47,14 @@ SoundResult ResultOf(HRESULT hr) {
         return SoundResult::kOk;
     }
     switch (hr) {
-        case DSERR_ALLOCATED: return SoundResult::kAllocated;
-        case DSERR_NODRIVER: return SoundResult::kNoDriver;
-        case DSERR_BUFFERLOST: return SoundResult::kBufferLost;
-        default: return SoundResult::kFailed;
+        case DSERR_ALLOCATED:
+            return SoundResult::kAllocated;
+        case DSERR_NODRIVER:
+            return SoundResult::kNoDriver;
+        case DSERR_BUFFERLOST:
+            return SoundResult::kBufferLost;
+        default:
+            return SoundResult::kFailed;
     }
 }
 
@@ -83,8 +90,8 @@ public:
         DWORD bytes = 0;
         m_second = nullptr;
         m_secondBytes = 0;
-        const HRESULT hr = m_buffer->Lock(0, 0, &region, &bytes, &m_second, &m_secondBytes,
-                                          DSBLOCK_ENTIREBUFFER);
+        const HRESULT hr =
+            m_buffer->Lock(0, 0, &region, &bytes, &m_second, &m_secondBytes, DSBLOCK_ENTIREBUFFER);
         if (SUCCEEDED(hr)) {
             *ppRegion = static_cast<unsigned char*>(region);
             *pdwBytes = bytes;

@@ -29,11 +29,20 @@ bool KindOf(const tagWaveFormat& format, SampleKind& kind) {
     }
     if (tag == kFormatPcm) {
         switch (format.wBitsPerSample) {
-            case 8: kind = SampleKind::kU8; return true;
-            case 16: kind = SampleKind::kS16; return true;
-            case 24: kind = SampleKind::kS24; return true;
-            case 32: kind = SampleKind::kS32; return true;
-            default: return false;
+            case 8:
+                kind = SampleKind::kU8;
+                return true;
+            case 16:
+                kind = SampleKind::kS16;
+                return true;
+            case 24:
+                kind = SampleKind::kS24;
+                return true;
+            case 32:
+                kind = SampleKind::kS32;
+                return true;
+            default:
+                return false;
         }
     }
     if (tag == kFormatFloat && format.wBitsPerSample == 32) {
@@ -56,17 +65,15 @@ float ReadSample(const unsigned char* p, SampleKind kind) {
             return static_cast<float>(static_cast<std::int32_t>(u)) / 2147483648.0f;
         }
         case SampleKind::kS32: {
-            const std::uint32_t u = static_cast<std::uint32_t>(p[0]) |
-                                    (static_cast<std::uint32_t>(p[1]) << 8) |
-                                    (static_cast<std::uint32_t>(p[2]) << 16) |
-                                    (static_cast<std::uint32_t>(p[3]) << 24);
+            const std::uint32_t u =
+                static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
             return static_cast<float>(static_cast<std::int32_t>(u)) / 2147483648.0f;
         }
         case SampleKind::kF32: {
-            const std::uint32_t u = static_cast<std::uint32_t>(p[0]) |
-                                    (static_cast<std::uint32_t>(p[1]) << 8) |
-                                    (static_cast<std::uint32_t>(p[2]) << 16) |
-                                    (static_cast<std::uint32_t>(p[3]) << 24);
+            const std::uint32_t u =
+                static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
             float value;
             std::memcpy(&value, &u, sizeof value);
             return std::isfinite(value) ? value : 0.0f;
@@ -195,8 +202,8 @@ public:
         }
         std::lock_guard<std::mutex> guard(m_mixer->m_lock);
         const Voice& v = *m_voice;
-        *pdwPosition = v.frame >= v.frames ? v.bytes
-                                           : static_cast<std::uint32_t>(v.frame * v.blockAlign);
+        *pdwPosition =
+            v.frame >= v.frames ? v.bytes : static_cast<std::uint32_t>(v.frame * v.blockAlign);
         return SoundResult::kOk;
     }
 

@@ -24,9 +24,8 @@ std::uint32_t Le32(const unsigned char* p) {
 }
 
 bool IsId(const unsigned char* p, const char (&id)[5]) {
-    return std::equal(p, p + 4, id, [](unsigned char a, char b) {
-        return a == static_cast<unsigned char>(b);
-    });
+    return std::equal(p, p + 4, id,
+                      [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
 }
 
 tagWaveFormat ReadFormat(const unsigned char* body, std::uint32_t length) {
@@ -44,7 +43,8 @@ tagWaveFormat ReadFormat(const unsigned char* body, std::uint32_t length) {
     }
     if (length >= kExtendedFormat) {
         const std::uint32_t available = length - kExtendedFormat;
-        format.cbSize = static_cast<std::uint16_t>(std::min<std::uint32_t>(Le16(body + 16), available));
+        format.cbSize =
+            static_cast<std::uint16_t>(std::min<std::uint32_t>(Le16(body + 16), available));
         format.pExtra = format.cbSize != 0 ? body + kExtendedFormat : nullptr;
     }
     return format;

@@ -11,13 +11,10 @@ endif()
 
 # The tests are made here rather than by the folder loop: their platform files are picked per
 # platform, the Windows ones carry wave resources, and the threaded cases also run under TSan.
-file(GLOB sound_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/tests/*.cpp)
+lobby_platform_sources(sound_tests ${CMAKE_CURRENT_LIST_DIR}/tests/*.cpp)
 if(WIN32)
-    list(FILTER sound_tests EXCLUDE REGEX "_linux\\.cpp$")
     enable_language(RC)
     list(APPEND sound_tests ${CMAKE_CURRENT_LIST_DIR}/tests/PlatformSound_win.rc)
-else()
-    list(FILTER sound_tests EXCLUDE REGEX "_win\\.cpp$")
 endif()
 lobby_add_gtest(harbex_sound_tests SOURCES ${sound_tests} LIBS harbex_static)
 target_include_directories(harbex_sound_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
@@ -27,3 +24,4 @@ if("thread" IN_LIST LOBBY_SANITIZE)
              COMMAND harbex_sound_tests --gtest_filter=SoundMixerThreads.*:SdlSoundDevice.*)
     set_tests_properties(harbex_sound_tests_threads PROPERTIES TIMEOUT 120 LABELS tsan)
 endif()
+

@@ -1,11 +1,6 @@
 # The thread component's test program, defined here rather than by harbex/CMakeLists.txt:
 # platform test files are picked per platform, and the program is also built and run under TSan.
-file(GLOB harbex_thread_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/tests/*.cpp)
-if(WIN32)
-    list(FILTER harbex_thread_test_sources EXCLUDE REGEX "_linux\\.cpp$")
-else()
-    list(FILTER harbex_thread_test_sources EXCLUDE REGEX "_win\\.cpp$")
-endif()
+lobby_platform_sources(harbex_thread_test_sources ${CMAKE_CURRENT_LIST_DIR}/tests/*.cpp)
 
 # Under TSan the tests (and their discovery) start through a launcher that turns address-space
 # randomisation off; CMAKE_CROSSCOMPILING_EMULATOR seeds the program's emulator property,

@@ -30,8 +30,8 @@ uint32_t GetIniString(const char* section, const char* key, const char* defaultV
     std::string value(1024, '\0');
     for (;;) {
         DWORD capacity = static_cast<DWORD>(value.size());
-        DWORD got = GetPrivateProfileStringA(section, key, defaultValue, value.data(), capacity,
-                                             file);
+        DWORD got =
+            GetPrivateProfileStringA(section, key, defaultValue, value.data(), capacity, file);
         if (got + 2 < capacity || capacity >= kLongestValue) {
             value.resize(got < capacity ? got : capacity - 1);
             break;
@@ -53,10 +53,9 @@ bool WriteIniString(const char* section, const char* key, const char* value, con
     if (!request || file == nullptr) {
         return false;
     }
-    return WritePrivateProfileStringA(request->section.c_str(),
-                                      request->key ? request->key->c_str() : nullptr,
-                                      request->value ? request->value->c_str() : nullptr,
-                                      file) != 0;
+    return WritePrivateProfileStringA(
+               request->section.c_str(), request->key ? request->key->c_str() : nullptr,
+               request->value ? request->value->c_str() : nullptr, file) != 0;
 }
 
 }  // namespace platform

@@ -4,21 +4,22 @@
 #include <cstring>
 
 #include "fileinfo/PeVersion.h"
+#include "platform/CodePage.h"
 
 namespace hf = harbex::fileinfo;
 
 namespace {
 
+const hf::AnsiCodec kAnsi{&platform::Utf16ToAnsi, &platform::AnsiToUtf16};
+
 void QueryAll(std::uint8_t* block, std::size_t size) {
-    static const char* const kPaths[] = {"\\",
-                                         "\\VarFileInfo\\Translation",
-                                         "\\StringFileInfo\\040904b0\\FileVersion",
-                                         "\\StringFileInfo\\080404b0\\CompanyName",
-                                         "\\\\stringfileinfo\\\\00000000\\x\\"};
+    static const char* const kPaths[] = {
+        "\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\040904b0\\FileVersion",
+        "\\StringFileInfo\\080404b0\\CompanyName", "\\\\stringfileinfo\\\\00000000\\x\\"};
     for (const char* path : kPaths) {
         void* value = nullptr;
         std::uint32_t length = 0;
-        if (hf::QueryVersionValue({block, size}, path, hf::AsciiCodec(), &value, &length)) {
+        if (hf::QueryVersionValue({block, size}, path, kAnsi, &value, &length)) {
             // Whatever the query answers must be readable inside the block.
             auto* p = static_cast<const std::uint8_t*>(value);
             if (p < block || p > block + size) {

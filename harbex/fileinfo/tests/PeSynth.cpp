@@ -94,13 +94,16 @@ VersionNode VersionTree(const VersionSpec& spec) {
     return root;
 }
 
-Bytes VersionBlock(const VersionSpec& spec) { return Serialize(VersionTree(spec)); }
+Bytes VersionBlock(const VersionSpec& spec) {
+    return Serialize(VersionTree(spec));
+}
 
 Bytes BuildPe(const PeSpec& spec) {
     // The resource section: type, name and language directories, data entries, then data.
     std::vector<ResourceEntry> resources = spec.resources;
-    std::sort(resources.begin(), resources.end(),
-              [](const ResourceEntry& a, const ResourceEntry& b) { return a.language < b.language; });
+    std::sort(
+        resources.begin(), resources.end(),
+        [](const ResourceEntry& a, const ResourceEntry& b) { return a.language < b.language; });
     Bytes rsrc;
     auto directory = [&rsrc](std::uint16_t idCount) {
         for (int i = 0; i < 12; ++i) {

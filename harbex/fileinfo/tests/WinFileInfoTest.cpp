@@ -19,6 +19,7 @@
 #include "fileinfo/PeVersion.h"
 #include "fileinfo/VersionService.h"
 #include "harbex/WinFileInfo.h"
+#include "platform/CodePage.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -27,9 +28,9 @@ using namespace fileinfo_test;
 namespace fs = std::filesystem;
 namespace hf = harbex::fileinfo;
 
-constexpr std::array<const char*, 8> kNames = {
-    "FileVersion",    "ProductVersion",   "InternalName", "CompanyName",
-    "LegalCopyright", "OriginalFilename", "ProductName",  "FileDescription"};
+constexpr std::array<const char*, 8> kNames = {"FileVersion", "ProductVersion", "InternalName",
+                                               "CompanyName", "LegalCopyright", "OriginalFilename",
+                                               "ProductName", "FileDescription"};
 
 // A file in the temporary folder, named after the running test, removed afterwards.
 class TempFile {
@@ -166,7 +167,9 @@ Answers Expected(const Bytes& resource, std::uint32_t langCharset,
     return a;
 }
 
-std::u16string Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+std::u16string Wide(const std::string& ascii) {
+    return {ascii.begin(), ascii.end()};
+}
 
 StringTable Table(const std::string& name, const std::map<std::string, std::string>& strings) {
     StringTable table{Wide(name), {}};
@@ -229,8 +232,9 @@ std::vector<Case> Cases() {
         spec.tables = {Table("040904b0", {{"FileVersion", "en"}}),
                        Table("040704E4", {{"FILEVERSION", "de"}, {"productversion", "p-de"}})};
         Bytes r = VersionBlock(spec);
-        cases.push_back({"two_tables", BuildPe(r),
-                         Expected(r, 0x040704E4, {{"FileVersion", "de"}, {"ProductVersion", "p-de"}})});
+        cases.push_back(
+            {"two_tables", BuildPe(r),
+             Expected(r, 0x040704E4, {{"FileVersion", "de"}, {"ProductVersion", "p-de"}})});
     }
     {  // A missing name gives null, an empty value gives an empty text.
         VersionSpec spec;
@@ -244,8 +248,8 @@ std::vector<Case> Cases() {
         Bytes zh = WithFileVersion("zh", 0x04B00409);
         PeSpec spec;
         spec.resources = {{0x0409, en}, {0x0804, zh}};
-        cases.push_back({"chinese_first", BuildPe(spec),
-                         Expected(zh, 0x040904B0, {{"FileVersion", "zh"}})});
+        cases.push_back(
+            {"chinese_first", BuildPe(spec), Expected(zh, 0x040904B0, {{"FileVersion", "zh"}})});
     }
     {  // The language-neutral resource before any other.
         Bytes neutral = WithFileVersion("neutral", 0x04B00409);
@@ -260,14 +264,13 @@ std::vector<Case> Cases() {
         Bytes de = WithFileVersion("de", 0x04B00409);
         PeSpec spec;
         spec.resources = {{0x040C, fr}, {0x0407, de}};
-        cases.push_back({"first_language", BuildPe(spec),
-                         Expected(de, 0x040904B0, {{"FileVersion", "de"}})});
+        cases.push_back(
+            {"first_language", BuildPe(spec), Expected(de, 0x040904B0, {{"FileVersion", "de"}})});
     }
     {  // A resource of 2046 bytes is reported as 4096 and still fits; one more byte does not.
         Bytes largest = english;
         largest.resize(2046, 0);
-        cases.push_back(
-            {"largest", BuildPe(largest), Expected(largest, 0x040904B0, kAllStrings)});
+        cases.push_back({"largest", BuildPe(largest), Expected(largest, 0x040904B0, kAllStrings)});
         Bytes oversized = english;
         oversized.resize(2047, 0);
         cases.push_back({"oversized", BuildPe(oversized), Answers{}});
@@ -334,9 +337,14 @@ TEST(WinFileInfoFiles, ToolchainMadeLibrary) {
     ASSERT_TRUE(answers.opened);
     EXPECT_EQ(answers.langCharset, 0x040904B0u);
     Answers expected = answers;
-    expected.strings = {"1.2.3.4",        "5.6.7.8",         "sample",
-                        "Sample Makers",  "Copyright (C) Sample Makers",
-                        "sample.dll",     "Sample Product",  "Sample library"};
+    expected.strings = {"1.2.3.4",
+                        "5.6.7.8",
+                        "sample",
+                        "Sample Makers",
+                        "Copyright (C) Sample Makers",
+                        "sample.dll",
+                        "Sample Product",
+                        "Sample library"};
     EXPECT_EQ(answers, expected);
     std::uint32_t high = 0, low = 0;
     EXPECT_TRUE(reader.GetProductVersion(high, low));
@@ -388,6 +396,8 @@ TEST_F(WinFileInfoTest, NothingBeforeOpen) {
     EXPECT_EQ(low, 0u);
     EXPECT_EQ(reader.QueryValue(nullptr), nullptr);
     EXPECT_FALSE(reader.OpenWinFile(nullptr));
+    EXPECT_FALSE(reader.OpenWinFile(""));
+    EXPECT_FALSE(reader.OpenWinFile(fs::temp_directory_path().string().c_str()));  // a folder
 }
 
 TEST_F(WinFileInfoTest, GettersAndNumericVersions) {
@@ -411,24 +421,6 @@ TEST_F(WinFileInfoTest, GettersAndNumericVersions) {
     EXPECT_EQ(high, 0x00050006u);
     EXPECT_EQ(low, 0x00070008u);
     EXPECT_EQ(reader.GetFixedFileInfo()->dwSignature, 0xFEEF04BDu);
-}
-
-TEST_F(WinFileInfoTest, TextsStayValidWhileOthersAreRead) {
-    Probe reader;
-    ASSERT_TRUE(reader.OpenWinFile(english.Path().c_str()));
-    const char* version = reader.GetFileVersion();
-    const char* company = reader.GetCompanyName();
-    const char* again = reader.GetFileVersion();
-    ASSERT_NE(version, nullptr);
-    ASSERT_NE(company, nullptr);
-    EXPECT_STREQ(version, "1.2.3.4");
-    EXPECT_STREQ(company, "Synth Works");
-    EXPECT_EQ(again, version);
-    auto* block = reader.Block();
-    for (const char* text : {version, company}) {
-        EXPECT_GE(reinterpret_cast<const unsigned char*>(text), block);
-        EXPECT_LT(reinterpret_cast<const unsigned char*>(text), block + reader.BlockSize());
-    }
 }
 
 TEST_F(WinFileInfoTest, SecondOpenReplacesOrResets) {
@@ -459,7 +451,8 @@ TEST_F(WinFileInfoTest, SecondOpenReplacesOrResets) {
     EXPECT_EQ(reader.LangCharset(), 0u);
     EXPECT_EQ(reader.FileInfoSize(), 0u);
     const unsigned char* block = reader.Block();
-    EXPECT_TRUE(std::all_of(block, block + reader.BlockSize(), [](unsigned char b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(block, block + reader.BlockSize(), [](unsigned char b) { return b == 0; }));
 }
 
 TEST_F(WinFileInfoTest, CopiesAnswerFromTheirOwnBlock) {
@@ -495,6 +488,42 @@ TEST_F(WinFileInfoTest, CopiesAnswerFromTheirOwnBlock) {
     copy = empty;
     EXPECT_EQ(copy.GetFixedFileInfo(), nullptr);
     EXPECT_EQ(copy.GetFileVersion(), nullptr);
+}
+
+TEST_F(WinFileInfoTest, ChineseTextsNamesAndFileNamesInTheAnsiCodePage) {
+    VersionSpec spec;
+    spec.translations = {0x04B00804};
+    // A Chinese product name, and a Chinese key with a Chinese value.
+    spec.tables = {
+        {u"080404b0", {{u"ProductName", u"\u4E2D\u6587\u5E93"}, {u"\u540D\u79F0", u"\u503C"}}}};
+    Bytes file = BuildPe(VersionBlock(spec));
+    // The file's own name is Chinese too, held in the ANSI code page by the caller.
+    fs::path path = fs::temp_directory_path() / fs::path(u8"harbex_fileinfo_\u7248\u672C.dll");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    struct Remove {
+        fs::path path;
+        ~Remove() {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    } cleanup{path};
+    std::u8string utf8 = path.u8string();
+    std::string ansi =
+        platform::Utf8ToAnsi({reinterpret_cast<const char*>(utf8.data()), utf8.size()});
+    ASSERT_NE(ansi.find("\xB0\xE6\xB1\xBE"), std::string::npos);
+
+    Probe reader;
+    ASSERT_TRUE(reader.OpenWinFile(ansi.c_str()));
+    EXPECT_STREQ(reader.GetProductName(), "\xD6\xD0\xCE\xC4\xBF\xE2");
+    EXPECT_STREQ(reader.QueryValue("\xC3\xFB\xB3\xC6"), "\xD6\xB5");
+#if defined(_WIN32)
+    PortableReader portable;
+    ASSERT_TRUE(portable.OpenWinFile(ansi.c_str()));
+    EXPECT_STREQ(portable.QueryValue("ProductName"), "\xD6\xD0\xCE\xC4\xBF\xE2");
+    EXPECT_STREQ(portable.QueryValue("\xC3\xFB\xB3\xC6"), "\xD6\xB5");
+#endif
 }
 
 TEST_F(WinFileInfoTest, NamesUpToTheQueryPathLimit) {

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         if (format.pExtra != nullptr &&
-            (format.pExtra < data || format.cbSize > static_cast<std::size_t>(end - format.pExtra))) {
+            (format.pExtra < data ||
+             format.cbSize > static_cast<std::size_t>(end - format.pExtra))) {
             std::abort();
         }
     } else if (samples != nullptr || bytes != 0 || format.pExtra != nullptr) {

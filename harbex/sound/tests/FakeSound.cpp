@@ -149,7 +149,9 @@ FakeSoundScope::FakeSoundScope() : m_audio(std::make_shared<FakeAudio>()) {
     m_previous = harbex::SetSoundDeviceProvider(std::move(provider));
 }
 
-FakeSoundScope::~FakeSoundScope() { harbex::SetSoundDeviceProvider(std::move(m_previous)); }
+FakeSoundScope::~FakeSoundScope() {
+    harbex::SetSoundDeviceProvider(std::move(m_previous));
+}
 
 WaveBuilder& WaveBuilder::Chunk(const std::string& id, const std::vector<unsigned char>& body,
                                 bool pad) {

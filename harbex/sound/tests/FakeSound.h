@@ -22,7 +22,7 @@ struct BufferState {
     std::uint32_t position = 0;
     bool playing = false;
     bool looping = false;
-    bool lost = false;     // Lock and Play answer "lost" until restored / filled
+    bool lost = false;  // Lock and Play answer "lost" until restored / filled
     bool alive = true;
     int locks = 0;
     int restores = 0;

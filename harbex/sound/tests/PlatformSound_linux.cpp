@@ -31,6 +31,19 @@ std::vector<unsigned char> Tone(std::size_t samples) {
     return WaveBuilder().Format(1, 1, 8000, 8).Data(data).Build();
 }
 
+// The audio thread runs at its own pace; give it up to three seconds.
+template <typename Predicate>
+bool WaitFor(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 TEST(SdlSoundDevice, PlaysAGeneratedToneAndStopsWhereItWas) {
     ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
     const std::vector<unsigned char> image = Tone(8000);  // one second
@@ -41,21 +54,17 @@ TEST(SdlSoundDevice, PlaysAGeneratedToneAndStopsWhereItWas) {
         ASSERT_NE(PlayerProbe::Device(), nullptr);
 
         player.Play(0, 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (player.Position() == 0 && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        EXPECT_TRUE(WaitFor([&] { return player.Position() > 0; }))
+            << "the audio thread never pulled samples";
         player.Stop();
         const std::uint32_t stopped = player.Position();
-        EXPECT_GT(stopped, 0u) << "the audio thread never pulled samples";
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(player.Position(), stopped) << "a stopped sound does not move";
 
         // Looping past the end wraps instead of stopping.
         player.Play(7990, 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_TRUE(WaitFor([&] { return player.Position() < 7990; }));
         player.Stop();
-        EXPECT_LT(player.Position(), 7990u);
     }
     EXPECT_EQ(PlayerProbe::Device(), nullptr);
     unsetenv("SDL_AUDIODRIVER");

@@ -88,8 +88,7 @@ TEST(SoundMixer, LoopsUntilStoppedAndKeepsThePosition) {
     ASSERT_TRUE(buffer);
     buffer->SetCurrentPosition(0);
     buffer->Play(true);
-    EXPECT_EQ(MixLeft(*mixer, 6),
-              (std::vector<int>{16384, -16384, 16384, -16384, 16384, -16384}));
+    EXPECT_EQ(MixLeft(*mixer, 6), (std::vector<int>{16384, -16384, 16384, -16384, 16384, -16384}));
     EXPECT_EQ(Position(*buffer), 2u);
     buffer->Stop();
     EXPECT_EQ(MixLeft(*mixer, 2), (std::vector<int>{0, 0}));

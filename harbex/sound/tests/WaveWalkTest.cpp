@@ -23,8 +23,8 @@ protected:
         m_copy = std::make_unique<unsigned char[]>(image.size());
         std::copy(image.begin(), image.end(), m_copy.get());
         Walk walk;
-        walk.ok = PlayerProbe::GetWaveData(m_copy.get(), image.size(), walk.format,
-                                           walk.samples, walk.size);
+        walk.ok = PlayerProbe::GetWaveData(m_copy.get(), image.size(), walk.format, walk.samples,
+                                           walk.size);
         return walk;
     }
     std::size_t Offset(const Walk& walk) const {
@@ -63,7 +63,8 @@ TEST_F(WaveWalkTest, AcceptsFormatAfterData) {
 
 TEST_F(WaveWalkTest, SkipsThePadByteAfterAnOddChunk) {
     // Three body bytes and a pad byte; were the pad not skipped, "fmt " would be missed.
-    Walk walk = Run(WaveBuilder().Chunk("junk", {1, 2, 3}).Format(1, 1, 8000, 8).Data({5, 6, 7}).Build());
+    Walk walk =
+        Run(WaveBuilder().Chunk("junk", {1, 2, 3}).Format(1, 1, 8000, 8).Data({5, 6, 7}).Build());
     ASSERT_TRUE(walk.ok);
     EXPECT_EQ(Offset(walk), 12u + 12 + 24 + 8);
     EXPECT_EQ(walk.size, 3u);
@@ -80,18 +81,14 @@ TEST_F(WaveWalkTest, RefusesAFormatBodyShorterThanFourteenBytes) {
 
 TEST_F(WaveWalkTest, KeepsTheFirstFormatAndTheLastDataBeforeBothAreKnown) {
     // data A, data B, fmt: B replaces A, and the walk ends at the format.
-    Walk walk =
-        Run(WaveBuilder().Data({1, 1}).Data({2, 2, 2, 2}).Format(1, 1, 11025, 8).Build());
+    Walk walk = Run(WaveBuilder().Data({1, 1}).Data({2, 2, 2, 2}).Format(1, 1, 11025, 8).Build());
     ASSERT_TRUE(walk.ok);
     EXPECT_EQ(walk.size, 4u);
     EXPECT_EQ(walk.samples[0], 2);
 
     // A second, even broken, format block after the first is not looked at.
-    std::vector<unsigned char> image = WaveBuilder()
-                                           .Format(1, 1, 11025, 8)
-                                           .Format(1, 2, 44100, 16, 4)
-                                           .Data(kTone)
-                                           .Build();
+    std::vector<unsigned char> image =
+        WaveBuilder().Format(1, 1, 11025, 8).Format(1, 2, 44100, 16, 4).Data(kTone).Build();
     walk = Run(image);
     ASSERT_TRUE(walk.ok);
     EXPECT_EQ(walk.format.nSamplesPerSec, 11025u);
@@ -132,8 +129,7 @@ TEST_F(WaveWalkTest, EveryTruncationIsRefusedWithoutReadingPastTheImage) {
 
 TEST_F(WaveWalkTest, LengthsThatOverrunTheImageAreRefused) {
     // Data longer than the bytes that follow it.
-    EXPECT_FALSE(
-        Run(WaveBuilder().Format(1, 1, 8000, 8).RawChunk("data", 100, kTone).Build()).ok);
+    EXPECT_FALSE(Run(WaveBuilder().Format(1, 1, 8000, 8).RawChunk("data", 100, kTone).Build()).ok);
     // Lengths near the top of the range must not wrap the walk back into the image.
     EXPECT_FALSE(Run(WaveBuilder()
                          .RawChunk("junk", 0xFFFFFFFFu, {})
@@ -159,8 +155,8 @@ TEST_F(WaveWalkTest, ChunksPastTheRiffLengthAreNotPartOfTheImage) {
 
 TEST_F(WaveWalkTest, FormatExtensionIsCutToTheChunk) {
     // An 18-byte block that claims 22 extension bytes it does not have.
-    std::vector<unsigned char> body = {0xFE, 0xFF, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2,
-                                       0,    4,    0, 16, 0,    22,   0, 1, 2};
+    std::vector<unsigned char> body = {0xFE, 0xFF, 2, 0, 0x44, 0xAC, 0,  0, 0x10, 0xB1,
+                                       2,    0,    4, 0, 16,   0,    22, 0, 1,    2};
     Walk walk = Run(WaveBuilder().Chunk("fmt ", body).Data(kTone).Build());
     ASSERT_TRUE(walk.ok);
     EXPECT_EQ(walk.format.wFormatTag, 0xFFFE);

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "ThreadTestSupport.h"
@@ -12,28 +11,23 @@ using namespace thread_test;
 
 namespace {
 
-constexpr std::uint32_t kMessageBase = 0x400;  // the first number free for applications
+constexpr std::uint32_t kMessage = 0x400;  // the first message number free for applications
 
 // A start hook that says no, or throws, fails the start: nothing else runs, nothing is kept.
 class RefusedStart : public testing::TestWithParam<bool> {};
 
 TEST_P(RefusedStart, FailsWithoutRunningTheOtherHooks) {
-    const bool bThrows = GetParam();
     Worker worker;
-    worker.onStart = [bThrows]() -> bool {
-        if (bThrows) {
-            throw std::runtime_error("start failed");
-        }
-        return false;
+    worker.onStart = [bThrows = GetParam()]() -> bool {
+        return bThrows ? throw std::runtime_error("start failed") : false;
     };
     EXPECT_FALSE(worker.StartThread());
     EXPECT_EQ(worker.starts, 1);
-    EXPECT_EQ(worker.runs, 0);
-    EXPECT_EQ(worker.concludes, 0);
+    EXPECT_EQ(worker.runs + worker.concludes, 0);
     EXPECT_FALSE(worker.IsRuning());
     EXPECT_EQ(worker.GetThreadHandle(), nullptr);
     EXPECT_EQ(worker.GetThreadID(), 0u);
-    EXPECT_EQ(worker.PostThreadMessage(kMessageBase, 1, 2), 0u);  // no worker: nothing posted
+    EXPECT_EQ(worker.PostThreadMessage(kMessage, 1, 2), 0u);  // no worker: nothing posted
 }
 
 INSTANTIATE_TEST_SUITE_P(ServiceThread, RefusedStart, testing::Values(false, true),
@@ -43,11 +37,9 @@ TEST(ServiceThreadLifecycle, StartsOnceStopsAndRestartsAfterEndingByItself) {
     Worker worker;
     std::uint32_t dwIdInHook = 0;
     void* hHandleInHook = nullptr;
-    std::thread::id hookThread;
     worker.onStart = [&] {
         dwIdInHook = worker.GetThreadID();
         hHandleInHook = worker.GetThreadHandle();
-        hookThread = std::this_thread::get_id();
         return true;
     };
     ASSERT_TRUE(worker.StartThread());
@@ -56,34 +48,31 @@ TEST(ServiceThreadLifecycle, StartsOnceStopsAndRestartsAfterEndingByItself) {
     void* const hHandle = worker.GetThreadHandle();
     EXPECT_NE(dwId, 0u);
     EXPECT_NE(hHandle, nullptr);
-    // The hooks run on the worker, which already knows its own id and handle.
-    EXPECT_EQ(dwIdInHook, dwId);
+    EXPECT_EQ(dwIdInHook, dwId);  // the worker knows itself from its first hook on
     EXPECT_EQ(hHandleInHook, hHandle);
-    EXPECT_NE(hookThread, std::this_thread::get_id());
 
-    // A second start while running changes nothing.
-    EXPECT_FALSE(worker.StartThread());
+    EXPECT_FALSE(worker.StartThread());  // already running: nothing changes
     EXPECT_EQ(worker.starts, 1);
     EXPECT_EQ(worker.GetThreadID(), dwId);
     EXPECT_EQ(worker.GetThreadHandle(), hHandle);
 
-    // The default run hook waits for messages; stopping wakes it.
+    // The default run hook waits for a message; stopping wakes it.
     EXPECT_TRUE(worker.ConcludeThread(5000));
     EXPECT_FALSE(worker.IsRuning());
     EXPECT_EQ(worker.GetThreadHandle(), nullptr);
     EXPECT_EQ(worker.GetThreadID(), 0u);
     EXPECT_EQ(worker.concludes, 1);
-    EXPECT_TRUE(worker.ConcludeThread(0));  // nothing left to stop
+    EXPECT_TRUE(worker.ConcludeThread(0));
 
-    // A run hook that says no at once ends the thread, which still concludes once; its handle
-    // and id are kept until collected, and a new start works.
-    const int nRunsBefore = worker.runs;  // the first worker may have been stopped before a turn
+    // A run hook that says no at once ends the thread, which still concludes once; handle and
+    // id are kept until collected, and the object starts again.
+    const int nRunsBefore = worker.runs;  // the first worker may have stopped before a turn
     worker.onRun = [] { return false; };
     ASSERT_TRUE(worker.StartThread());
     ASSERT_TRUE(WaitUntilEnded(worker));
     EXPECT_NE(worker.GetThreadHandle(), nullptr);
     EXPECT_NE(worker.GetThreadID(), 0u);
-    EXPECT_EQ(worker.PostThreadMessage(kMessageBase, 0, 0), 1444u);  // the thread is gone
+    EXPECT_EQ(worker.PostThreadMessage(kMessage, 0, 0), 1444u);  // the thread is gone
     EXPECT_EQ(worker.concludes, 2);
     ASSERT_TRUE(worker.StartThread());
     ASSERT_TRUE(WaitUntilEnded(worker));
@@ -93,35 +82,23 @@ TEST(ServiceThreadLifecycle, StartsOnceStopsAndRestartsAfterEndingByItself) {
     EXPECT_EQ(worker.concludes, 3);
 }
 
-TEST(ServiceThreadLifecycle, ThrowingRunHookIsCalledAgain) {
+TEST(ServiceThreadLifecycle, HookExceptionsStayOnTheWorker) {
     Worker worker;
     int nTurn = 0;  // worker thread only
-    worker.onRun = [&]() -> bool {
-        if (++nTurn == 1) {
-            throw std::runtime_error("one bad turn");
-        }
-        return false;
+    worker.onRun = [&nTurn]() -> bool {
+        return ++nTurn == 1 ? throw std::runtime_error("one bad turn") : false;
     };
-    ASSERT_TRUE(worker.StartThread());
-    ASSERT_TRUE(worker.concluded.Wait());
-    EXPECT_TRUE(worker.ConcludeThread(5000));
-    EXPECT_EQ(worker.runs, 2);
-    EXPECT_EQ(worker.concludes, 1);
-}
-
-TEST(ServiceThreadLifecycle, ThrowingConcludeHookIsSwallowed) {
-    Worker worker;
     worker.onConclude = [] { throw std::runtime_error("conclude failed"); };
     ASSERT_TRUE(worker.StartThread());
+    ASSERT_TRUE(WaitUntilEnded(worker));
     EXPECT_TRUE(worker.ConcludeThread(5000));
+    EXPECT_EQ(worker.runs, 2);  // called again after the throwing turn
     EXPECT_EQ(worker.concludes, 1);
-    EXPECT_TRUE(worker.StartThread());  // the object is still usable
 }
 
 TEST(ServiceThreadConclude, TimedOutWaitKeepsTheThreadForALaterWait) {
     Worker worker;
-    Gate entered;
-    Gate release;
+    Gate entered, release;
     worker.onRun = [&] {
         entered.Open();
         release.Wait();
@@ -143,8 +120,7 @@ TEST(ServiceThreadConclude, TimedOutWaitKeepsTheThreadForALaterWait) {
     EXPECT_FALSE(worker.IsRuning());
     EXPECT_EQ(worker.GetThreadHandle(), nullptr);
     EXPECT_EQ(worker.GetThreadID(), 0u);
-    // The worker saw the cleared flag after the blocked turn and went no further.
-    EXPECT_EQ(worker.runs, 1);
+    EXPECT_EQ(worker.runs, 1);  // the cleared flag was seen right after the blocked turn
     EXPECT_EQ(worker.concludes, 1);
 }
 
@@ -156,74 +132,67 @@ TEST(ServiceThreadConclude, WorkerStoppingItselfDoesNotWaitForItself) {
         return true;
     };
     ASSERT_TRUE(worker.StartThread());
-    ASSERT_TRUE(worker.concluded.Wait());
+    ASSERT_TRUE(WaitUntilEnded(worker));
     EXPECT_EQ(nAnswer, 0);
-    EXPECT_TRUE(worker.ConcludeThread(5000));
     EXPECT_EQ(worker.runs, 1);
+    EXPECT_TRUE(worker.ConcludeThread(5000));
 }
 
 TEST(ServiceThreadMessages, ArriveInOrderWithTheirFullValues) {
-    constexpr int kCount = 200;
+    constexpr std::size_t kCount = 200;
     Worker worker;
-    std::vector<tagThreadMessage> received;  // worker thread only until it has ended
+    std::vector<tagThreadMessage> sent, received;  // `received`: worker only until it ends
     Gate all;
-    bool bSawEarlyMessage = true;
+    bool bEarlyMessage = true;
     worker.onStart = [&] {
         tagThreadMessage message;
-        bSawEarlyMessage = worker.TakeMessage(message, 0);
+        bEarlyMessage = worker.TakeMessage(message, 0);
         return true;
     };
     worker.onRun = [&] {
         tagThreadMessage message;
         if (worker.TakeMessage(message, CServiceThread::kWaitForever)) {
             received.push_back(message);
-            if (received.size() == kCount) {
-                all.Open();
-            }
+        }
+        if (received.size() == kCount) {
+            all.Open();
         }
         return true;
     };
-    EXPECT_EQ(worker.PostThreadMessage(kMessageBase, 9, 9), 0u);  // before start: dropped
+    EXPECT_EQ(worker.PostThreadMessage(kMessage, 9, 9), 0u);  // before the start: dropped
     ASSERT_TRUE(worker.StartThread());
-
-    std::vector<tagThreadMessage> sent;
-    for (int i = 0; i < kCount; ++i) {
-        tagThreadMessage message{kMessageBase + static_cast<std::uint32_t>(i),
-                                 static_cast<std::uintptr_t>(i) * 0x10001u,
-                                 -static_cast<std::intptr_t>(i)};
-        if (i == 1) {
-            message.wParam = std::numeric_limits<std::uintptr_t>::max();
-            message.lParam = std::numeric_limits<std::intptr_t>::min();
-        }
-        sent.push_back(message);
+    sent.push_back({kMessage, std::numeric_limits<std::uintptr_t>::max(),
+                    std::numeric_limits<std::intptr_t>::min()});
+    for (std::size_t i = 1; i < kCount; ++i) {
+        sent.push_back({kMessage + static_cast<std::uint32_t>(i), i * 0x10001u,
+                        -static_cast<std::intptr_t>(i)});
+    }
+    for (const tagThreadMessage& message : sent) {
         ASSERT_EQ(worker.PostThreadMessage(message.uMessage, message.wParam, message.lParam), 0u);
     }
     ASSERT_TRUE(all.Wait());
     ASSERT_TRUE(worker.ConcludeThread(5000));
 
-    EXPECT_FALSE(bSawEarlyMessage);
-    ASSERT_EQ(received.size(), sent.size());
-    for (std::size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_FALSE(bEarlyMessage);
+    ASSERT_EQ(received.size(), kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
         EXPECT_EQ(received[i].uMessage, sent[i].uMessage) << i;
         EXPECT_EQ(received[i].wParam, sent[i].wParam) << i;
         EXPECT_EQ(received[i].lParam, sent[i].lParam) << i;
     }
 }
 
-TEST(ServiceThreadMessages, WaitsAreBoundedAndMessagesOutliveTheStopRequest) {
+TEST(ServiceThreadMessages, WaitsAreBoundedAndQueuedMessagesOutliveTheStop) {
     Worker worker;
-    Gate entered;
-    Gate release;
+    Gate entered, release;
     bool bTimedOut = false;
-    long long nWaitedMs = 0;
+    std::chrono::steady_clock::duration waited{};
     std::vector<std::uintptr_t> drained;
     worker.onStart = [&] {
         tagThreadMessage message;
         const auto before = std::chrono::steady_clock::now();
         bTimedOut = !worker.TakeMessage(message, 60);
-        nWaitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - before)
-                        .count();
+        waited = std::chrono::steady_clock::now() - before;
         return true;
     };
     worker.onRun = [&] {
@@ -231,8 +200,7 @@ TEST(ServiceThreadMessages, WaitsAreBoundedAndMessagesOutliveTheStopRequest) {
         release.Wait();
         return true;
     };
-    // What is still queued at the stop can be taken without waiting.
-    worker.onConclude = [&] {
+    worker.onConclude = [&] {  // what is queued at the stop is taken without waiting
         tagThreadMessage message;
         while (worker.TakeMessage(message, 0)) {
             drained.push_back(message.wParam);
@@ -241,18 +209,17 @@ TEST(ServiceThreadMessages, WaitsAreBoundedAndMessagesOutliveTheStopRequest) {
     ASSERT_TRUE(worker.StartThread());
     ASSERT_TRUE(entered.Wait());
     for (std::uintptr_t i = 1; i <= 3; ++i) {
-        ASSERT_EQ(worker.PostThreadMessage(kMessageBase, i, 0), 0u);
+        ASSERT_EQ(worker.PostThreadMessage(kMessage, i, 0), 0u);
     }
-    // Only the worker takes its messages.
     tagThreadMessage stolen;
-    EXPECT_FALSE(worker.TakeMessage(stolen, 0));
+    EXPECT_FALSE(worker.TakeMessage(stolen, 0));  // only the worker takes its messages
     EXPECT_FALSE(worker.ConcludeThread(0));
     release.Open();
     ASSERT_TRUE(worker.ConcludeThread(5000));
 
     EXPECT_TRUE(bTimedOut);
-    EXPECT_GE(nWaitedMs, 40);  // the wait was not skipped (allowing for a coarse tick)
-    EXPECT_LT(nWaitedMs, 4000);
+    EXPECT_GE(waited, 40ms);  // not skipped, allowing for a coarse system tick
+    EXPECT_LT(waited, kPatience);
     EXPECT_EQ(drained, (std::vector<std::uintptr_t>{1, 2, 3}));
 }
 

@@ -15,7 +15,7 @@ TEST(ServiceThreadLinux, IdIsTheKernelThreadIdAndTheQueueIsBounded) {
         nHookTid = ::gettid();
         return true;
     };
-    worker.onRun = [&] {  // takes no messages until released
+    worker.onRun = [&] {  // takes no message until released
         release.Wait();
         return false;
     };
@@ -23,8 +23,7 @@ TEST(ServiceThreadLinux, IdIsTheKernelThreadIdAndTheQueueIsBounded) {
     EXPECT_EQ(worker.GetThreadID(), static_cast<std::uint32_t>(nHookTid));
     EXPECT_NE(nHookTid, ::gettid());
 
-    // As on Windows, a queue holds at most 10000 messages; then the post fails with
-    // ERROR_NOT_ENOUGH_QUOTA.
+    // As on Windows, at most 10000 messages wait; then ERROR_NOT_ENOUGH_QUOTA.
     for (int i = 0; i < 10000; ++i) {
         ASSERT_EQ(worker.PostThreadMessage(0x400, 0, 0), 0u) << i;
     }

@@ -4,6 +4,8 @@
 //
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ThreadTestSupport.h"
 
 using namespace thread_test;

@@ -1,5 +1,5 @@
-// Helpers shared by the thread tests: a one-shot gate with bounded waits and a worker whose
-// hooks the test supplies.
+// Helpers of the thread tests: a one-shot gate with bounded waits, and a worker whose hooks
+// the test supplies.
 #pragma once
 
 #include <atomic>
@@ -15,8 +15,8 @@ namespace thread_test {
 
 using namespace std::chrono_literals;
 
-// Generous bound for waits that normally end at once; a fault shows as a failure, not a hang.
-inline constexpr std::chrono::milliseconds kPatience = 5s;
+// Bound for waits that normally end at once: a fault shows as a failure, not a hang.
+inline constexpr auto kPatience = 5s;
 
 class Gate {
 public:
@@ -25,9 +25,9 @@ public:
         m_bOpen = true;
         m_opened.notify_all();
     }
-    bool Wait(std::chrono::milliseconds limit = kPatience) {
+    bool Wait() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_opened.wait_for(lock, limit, [this] { return m_bOpen; });
+        return m_opened.wait_for(lock, kPatience, [this] { return m_bOpen; });
     }
 
 private:
@@ -36,22 +36,17 @@ private:
     bool m_bOpen = false;
 };
 
-// Hooks default to: start says yes, run waits for messages (and ends on ConcludeThread).
+// Without supplied hooks: the start says yes and each turn waits for a message.
 class Worker : public CServiceThread {
 public:
     ~Worker() override { ConcludeThread(kWaitForever); }
-
     bool TakeMessage(tagThreadMessage& message, std::uint32_t dwMilliseconds) {
         return GetThreadMessage(message, dwMilliseconds);
     }
 
-    std::function<bool()> onStart;
-    std::function<bool()> onRun;
+    std::function<bool()> onStart, onRun;
     std::function<void()> onConclude;
-    std::atomic<int> starts{0};
-    std::atomic<int> runs{0};
-    std::atomic<int> concludes{0};
-    Gate concluded;
+    std::atomic<int> starts{0}, runs{0}, concludes{0};
 
 protected:
     bool OnEventThreadStrat() override {
@@ -60,33 +55,25 @@ protected:
     }
     bool OnEventThreadRun() override {
         ++runs;
-        if (onRun) {
-            return onRun();
-        }
         tagThreadMessage message;
-        TakeMessage(message, kWaitForever);
-        return true;
+        return onRun ? onRun() : (TakeMessage(message, kWaitForever), true);
     }
     bool OnEventThreadConclude() override {
         ++concludes;
         if (onConclude) {
             onConclude();
         }
-        concluded.Open();
         return true;
     }
 };
 
-// Waits (bounded) until a worker that ends by itself is seen as ended.
+// Waits, bounded, until a worker that ends by itself is seen as ended.
 inline bool WaitUntilEnded(CServiceThread& worker) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (worker.IsRuning()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
+    while (worker.IsRuning() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
     }
-    return true;
+    return !worker.IsRuning();
 }
 
 }  // namespace thread_test

@@ -22,9 +22,10 @@ inline constexpr uint32_t kIniTextCapacity = 1024;
 uint32_t GetIniString(const char* section, const char* key, const char* defaultValue, char* buffer,
                       uint32_t size, const char* file);
 
-// The value as an integer: leading blanks, one sign, decimal (or 0x hex), up to the first other
-// character, wrapping at 32 bits; a missing key or an empty value gives `defaultValue`. Returns
-// the 32-bit pattern, as the platform does (a negative value comes back as its two's complement).
+// The value as an integer, read as the platform reads one: leading blanks, one sign, then
+// decimal digits (or hex, octal, binary after 0x, 0o, 0b) up to the first other character,
+// wrapping at 32 bits; a missing key or an empty value gives `defaultValue`. Returns the 32-bit
+// pattern, as the platform does (a negative value comes back as its two's complement).
 uint32_t GetIniInt(const char* section, const char* key, int32_t defaultValue, const char* file);
 
 // Writes key=value into the section, creating the file and the section as needed. A null value
