@@ -126,6 +126,11 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
     --m_dwPacketCount;
     m_dwDataSize -= consumed;
     m_dwDataQueryPos += consumed;
+    if (m_dwDataSize == 0) {
+        // Empty: the next packet goes to the start, where the buffer is still in the cache.
+        m_dwDataQueryPos = m_dwWritePos = m_dwTerminalPos = 0;
+        m_bWrapped = false;
+    }
     return true;
 }
 
