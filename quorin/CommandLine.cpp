@@ -43,7 +43,9 @@ int64_t ReadDecimal(std::string_view text, int64_t min, int64_t max) {
     return value < min ? min : value;
 }
 
-bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsGbkLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 
 const std::string& Argument(const std::vector<std::string>& arguments, size_t number) {
     static const std::string kEmpty;

@@ -24,12 +24,13 @@ std::string IniPath(const std::string& workDir, const char* name) {
     return platform::JoinPath(workDir, name);
 }
 
-std::string Decimal(unsigned long long value) { return std::to_string(value); }
+std::string Decimal(unsigned long long value) {
+    return std::to_string(value);
+}
 
 void ComposeLobbyGame(LaunchInfo& info, const std::string& workDir, const SoundVolumes& volumes) {
     const std::string options = IniPath(workDir, "SystemOption.ini");
-    const int voice =
-        platform::GetIniInt("PlaySound", "bPlay", 1, options.c_str()) != 0 ? 1 : 0;
+    const int voice = platform::GetIniInt("PlaySound", "bPlay", 1, options.c_str()) != 0 ? 1 : 0;
 
     const std::string section = Decimal(info.KindID);
     const std::string games = IniPath(workDir, "FlashGame.ini");
@@ -92,9 +93,8 @@ void ComposeGameUrl(LaunchInfo& info, const std::string& workDir, const SoundVol
             break;
         case ELaunchMode::NamedPage: {
             const std::string pages = IniPath(workDir, "URL.ini");
-            info.GameUrl =
-                workDir + LocalPath(platform::GetIniText(commandTail.c_str(), "URL", "",
-                                                         pages.c_str()));
+            info.GameUrl = workDir + LocalPath(platform::GetIniText(commandTail.c_str(), "URL", "",
+                                                                    pages.c_str()));
             break;
         }
         case ELaunchMode::HelpPage:

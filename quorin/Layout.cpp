@@ -17,9 +17,13 @@ MainLayout ComputeMainLayout(int32_t w, int32_t h) {
     return layout;
 }
 
-int32_t TitleX(int32_t windowWidth, int32_t titleWidth) { return (windowWidth - titleWidth) / 2 - 7; }
+int32_t TitleX(int32_t windowWidth, int32_t titleWidth) {
+    return (windowWidth - titleWidth) / 2 - 7;
+}
 
-bool IsDragPoint(int32_t y) { return y <= kTitleStripHeight; }
+bool IsDragPoint(int32_t y) {
+    return y <= kTitleStripHeight;
+}
 
 std::array<FramePiece, 8> FramePieces(int32_t w, int32_t h, int32_t iw, int32_t ih) {
     const int32_t f = kFrameWidth;

@@ -6,9 +6,9 @@ namespace quorin {
 namespace {
 
 std::vector<std::string> LobbyArguments(size_t count) {
-    std::vector<std::string> args = {"1001", "secret", "12",  "3",    "10.0.0.7", "8000",
-                                     "5",    "111",    "222", "333",  "Tetra",    "a12",
-                                     "a13",  "a14",    "a15", "a16",  "a17"};
+    std::vector<std::string> args = {"1001", "secret", "12",  "3",   "10.0.0.7", "8000",
+                                     "5",    "111",    "222", "333", "Tetra",    "a12",
+                                     "a13",  "a14",    "a15", "a16", "a17"};
     args.resize(count);
     return args;
 }

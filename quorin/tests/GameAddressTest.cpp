@@ -28,8 +28,8 @@ protected:
     }
 
     static LaunchInfo Lobby(size_t count) {
-        std::vector<std::string> args = {"-1", "pw", "12", "3", "1.2.3.4", "80", "5",
-                                         "6",  "7",  "8",  "Title"};
+        std::vector<std::string> args = {"-1", "pw", "12", "3", "1.2.3.4", "80",
+                                         "5",  "6",  "7",  "8", "Title"};
         if (count == 16) {
             args.insert(args.end(), {"1", "tk", "0", "", "0"});
         }
@@ -74,7 +74,8 @@ TEST_F(GameAddress, AllFourFormats) {
     info = Lobby(11);
     info.KindID = 13;
     ComposeGameUrl(info, work_, SoundVolumes{}, "");
-    const std::string query13 = std::string(kQuery).replace(std::string(kQuery).find("12"), 2, "13");
+    const std::string query13 =
+        std::string(kQuery).replace(std::string(kQuery).find("12"), 2, "13");
     EXPECT_EQ(info.GameUrl, "http://host/g.html?v=2" + query13);
     EXPECT_EQ(info.Width, 1024);
 

@@ -90,7 +90,8 @@ TEST_F(PageCommandsTest, VolumesFollowTheSwitches) {
     settings_.Load(dir_.string());
     PageCommands page(host_, launch_, settings_);
     page.SendVolumes();
-    std::ofstream(dir_ / "SystemOption.ini") << "[Music]\r\nOpen=0\r\nPos=600\r\n[Sound]\r\nPos=300\r\n";
+    std::ofstream(dir_ / "SystemOption.ini")
+        << "[Music]\r\nOpen=0\r\nPos=600\r\n[Sound]\r\nPos=300\r\n";
     settings_.Load(dir_.string());
     page.SendVolumes();
     EXPECT_EQ(host_.calls, (std::vector<std::string>{"4,600", "5,300", "4,0", "5,300"}));

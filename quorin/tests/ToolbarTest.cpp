@@ -47,7 +47,8 @@ protected:
         dir_ = fs::temp_directory_path() / (std::string("quorin-toolbar-") + test->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        launch_ = ReadCommandLine({"1", "pw", "12", "3", "ip", "80", "5", "6", "7", "8", "My Game"});
+        launch_ =
+            ReadCommandLine({"1", "pw", "12", "3", "ip", "80", "5", "6", "7", "8", "My Game"});
         settings_.Load(dir_.string());
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -67,8 +68,8 @@ TEST_F(ToolbarTest, SoundButtonFlipsTheSwitchAndTellsThePage) {
     ToolbarCommands toolbar = Make();
     EXPECT_TRUE(toolbar.OnCommand(kCmdSound));
     EXPECT_TRUE(toolbar.OnCommand(kCmdSound));
-    EXPECT_EQ(window_.log, (std::vector<std::string>{"picture off", "page 1,0", "picture on",
-                                                     "page 1,1"}));
+    EXPECT_EQ(window_.log,
+              (std::vector<std::string>{"picture off", "page 1,0", "picture on", "page 1,1"}));
     const std::string file = (dir_ / "SystemOption.ini").string();
     EXPECT_EQ(platform::GetIniInt("PlaySound", "bPlay", 7, file.c_str()), 1u);
 }
