@@ -1,5 +1,7 @@
 #include "IniProfile.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -196,13 +198,23 @@ std::optional<std::string> ReadFile(const char* path) {
     return content;
 }
 
+// The new text goes to a file beside the old one, which then replaces it in one step: a write
+// that fails half-way (a full disk) leaves the old file whole.
 bool WriteFile(const char* path, std::string_view content) {
-    FilePtr file(std::fopen(path, "wb"));
+    const std::string staging = std::string(path) + ".tmp";
+    FilePtr file(std::fopen(staging.c_str(), "wb"));
     if (!file) {
         return false;
     }
-    bool written = std::fwrite(content.data(), 1, content.size(), file.get()) == content.size();
-    return std::fclose(file.release()) == 0 && written;
+    const bool written =
+        std::fwrite(content.data(), 1, content.size(), file.get()) == content.size() &&
+        std::fflush(file.get()) == 0;
+    const bool closed = std::fclose(file.release()) == 0;
+    if (written && closed && platform::ReplaceFile(staging, path)) {
+        return true;
+    }
+    std::remove(staging.c_str());
+    return false;
 }
 
 }  // namespace

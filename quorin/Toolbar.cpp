@@ -14,14 +14,30 @@ const char kScreenshotFailed[] =
     "\xBD\xD8\xCD\xBC\xCA\xA7\xB0\xDC\xA3\xAC\xCD\xBC\xC6\xAC\xC3\xBB\xD3\xD0\xB1\xA3\xB4\xE6"
     "\xA1\xA3";
 
-std::string HelpCommandLine(const std::string& program, uint16_t kindId, const std::string& title) {
-    std::string quoted;
-    for (char c : title) {
-        if (c != '"') {  // a quote inside would end the argument early
-            quoted += c;
+namespace {
+
+// One argument as the C runtime's parser reads it back: in quotes, a quote inside dropped (it
+// would end the argument early), and backslashes right before the closing quote doubled.
+std::string QuoteArgument(const std::string& text) {
+    std::string quoted = "\"";
+    size_t slashes = 0;
+    for (char c : text) {
+        if (c == '"') {
+            continue;
         }
+        slashes = c == '\\' ? slashes + 1 : 0;
+        quoted += c;
     }
-    return program + " " + std::to_string(kindId) + " \"" + quoted + "\"";
+    quoted.append(slashes, '\\');
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string HelpCommandLine(const std::string& program, uint16_t kindId, const std::string& title) {
+    const bool blank = program.find_first_of(" \t") != std::string::npos;
+    return (blank ? QuoteArgument(program) : program) + " " + std::to_string(kindId) + " " +
+           QuoteArgument(title);
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& line) {

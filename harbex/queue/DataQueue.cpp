@@ -83,7 +83,9 @@ bool CDataQueue::InsertData(std::uint16_t wPacketId, const void* pData, std::uin
     const tagDataHead head{wDataSize, wPacketId};
     std::uint8_t* target = m_pDataBuffer + m_dwWritePos;
     std::memcpy(target, &head, kHeadSize);
-    CopyPayload(target + kHeadSize, static_cast<const std::uint8_t*>(pData), wDataSize);
+    if (wDataSize != 0) {
+        CopyPayload(target + kHeadSize, static_cast<const std::uint8_t*>(pData), wDataSize);
+    }
 
     ++m_dwPacketCount;
     m_dwDataSize += packet;

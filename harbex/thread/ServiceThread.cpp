@@ -17,9 +17,11 @@ bool CServiceThread::OnEventThreadConclude() {
 }
 
 bool CServiceThread::CallStartHook() noexcept {
-    // Every worker gets its own sequence. The C runtime on Windows keeps one generator per
-    // thread; elsewhere the generator is shared and this reseeds it for the process.
+#if defined(_WIN32)
+    // The runtime's generator is per thread on Windows. Elsewhere it is the whole process's, and
+    // reseeding it from here would reset the sequence every other thread draws from.
     std::srand(static_cast<unsigned>(std::time(nullptr)));
+#endif
     try {
         return OnEventThreadStrat();
     } catch (...) {

@@ -104,4 +104,15 @@ void DebugOutput(const char* text) {
     } while (written < 0 && errno == EINTR);
 }
 
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    struct stat target {};
+    if (stat(to.c_str(), &target) == 0) {
+        if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            return false;  // read-only, as the append above treats it
+        }
+        chmod(from.c_str(), target.st_mode & 07777);
+    }
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
 }  // namespace platform

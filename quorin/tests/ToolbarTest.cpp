@@ -140,6 +140,16 @@ TEST(CommandLineSplit, FollowsTheRuntimeRules) {
     EXPECT_EQ(SplitCommandLine(R"(a\\"b c" d\"e f\g)"),
               (std::vector<std::string>{R"(a\b c)", R"(d"e)", R"(f\g)"}));
     EXPECT_EQ(HelpCommandLine("Quorin.exe", 7, "say \"hi\""), "Quorin.exe 7 \"say hi\"");
+    // Whatever the title and the program's folder, the help window reads back three arguments.
+    for (const std::string title : {"say \"hi\"", "ends\\", "a\\\\b", "\xD0\x5C", "two words"}) {
+        const auto args = SplitCommandLine(HelpCommandLine("/opt/my games/Quorin", 7, title));
+        ASSERT_EQ(args.size(), 3u) << title;
+        EXPECT_EQ(args[0], "/opt/my games/Quorin");
+        EXPECT_EQ(args[1], "7");
+        std::string expected = title;
+        std::erase(expected, '"');
+        EXPECT_EQ(args[2], expected) << title;
+    }
 }
 
 }  // namespace
