@@ -210,7 +210,7 @@ bool WriteFile(const char* path, std::string_view content) {
         std::fwrite(content.data(), 1, content.size(), file.get()) == content.size() &&
         std::fflush(file.get()) == 0;
     const bool closed = std::fclose(file.release()) == 0;
-    if (written && closed && platform::ReplaceFile(staging, path)) {
+    if (written && closed && platform::MoveReplacing(staging, path)) {
         return true;
     }
     std::remove(staging.c_str());

@@ -104,7 +104,7 @@ void DebugOutput(const char* text) {
     } while (written < 0 && errno == EINTR);
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveReplacing(const std::string& from, const std::string& to) {
     struct stat target {};
     if (stat(to.c_str(), &target) == 0) {
         if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {

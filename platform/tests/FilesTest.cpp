@@ -78,22 +78,22 @@ TEST_F(FilesTest, ReplaceMovesTheNewFileOverTheOldOrLeavesBothAlone) {
     const std::string staged = Path("settings.ini.tmp");
     ASSERT_TRUE(platform::AppendToFile(target, "old", 3));
     ASSERT_TRUE(platform::AppendToFile(staged, "new", 3));
-    ASSERT_TRUE(platform::ReplaceFile(staged, target));
+    ASSERT_TRUE(platform::MoveReplacing(staged, target));
     EXPECT_EQ(Read(target), "new");
     EXPECT_FALSE(fs::exists(staged));
 
     // Into a missing target, and from a missing source.
     ASSERT_TRUE(platform::AppendToFile(staged, "fresh", 5));
-    ASSERT_TRUE(platform::ReplaceFile(staged, Path("other.ini")));
+    ASSERT_TRUE(platform::MoveReplacing(staged, Path("other.ini")));
     EXPECT_EQ(Read(Path("other.ini")), "fresh");
-    EXPECT_FALSE(platform::ReplaceFile(Path("missing"), target));
+    EXPECT_FALSE(platform::MoveReplacing(Path("missing"), target));
     EXPECT_EQ(Read(target), "new");
 
     // A read-only target stays as it is, and the staged file stays for the caller to remove.
     ASSERT_TRUE(platform::AppendToFile(staged, "newer", 5));
     fs::permissions(target, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    EXPECT_FALSE(platform::ReplaceFile(staged, target));
+    EXPECT_FALSE(platform::MoveReplacing(staged, target));
     EXPECT_EQ(Read(target), "new");
     EXPECT_TRUE(fs::exists(staged));
 }

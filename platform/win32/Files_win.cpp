@@ -70,7 +70,7 @@ void DebugOutput(const char* text) {
     OutputDebugStringA(text != nullptr ? text : "");
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveReplacing(const std::string& from, const std::string& to) {
     // MoveFileEx refuses a read-only target by itself; the flush makes the move wait for the
     // data, so a crash cannot leave the new name on an empty file.
     return MoveFileExA(from.c_str(), to.c_str(),

@@ -19,7 +19,7 @@ bool AppendToFile(const std::string& path, const void* data, std::size_t size);
 // Moves the file `from` over `to` in one step: `to` holds either its old or its new content
 // whatever happens, never a part. A read-only `to` is refused and left untouched; the new file
 // takes the old one's permissions. False when nothing was replaced (`from` then still exists).
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveReplacing(const std::string& from, const std::string& to);
 
 // Hands one diagnostic text to the platform's debugger output. The text is passed as it is;
 // where the output is a plain stream, the call ends it with a line break so that texts stay
