@@ -71,8 +71,13 @@ void DebugOutput(const char* text) {
 }
 
 bool MoveReplacing(const std::string& from, const std::string& to) {
-    // MoveFileEx refuses a read-only target by itself; the flush makes the move wait for the
-    // data, so a crash cannot leave the new name on an empty file.
+    // Windows refuses to replace a read-only file, but Wine does not: ask first.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
+    // The flush makes the move wait for the data, so a crash cannot leave the new name on an
+    // empty file.
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

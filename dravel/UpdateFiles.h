@@ -1,0 +1,45 @@
+// The file operations of an update: staging a download and putting it in place. Paths are
+// narrow texts in the ANSI code page (GBK), as every path of the programs.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace dravel {
+
+// A staging file being written. Destroying it without Commit closes it as it is.
+class IStagingFile {
+public:
+    virtual ~IStagingFile() = default;
+    // False when not every byte could be written; `error` then holds the system's text.
+    virtual bool Write(const void* data, std::size_t size, std::string& error) = 0;
+    // Forces the content to the disk and closes the file, so that a rename that follows can
+    // never expose a file whose blocks are not written yet.
+    virtual bool Commit(std::string& error) = 0;
+};
+
+class IUpdateFileSystem {
+public:
+    virtual ~IUpdateFileSystem() = default;
+
+    // Whether anything (file or folder) exists at the path.
+    virtual bool Exists(const std::string& path) = 0;
+    virtual bool IsFolder(const std::string& path) = 0;
+    // Creates one folder (not its parents); true when it exists afterwards.
+    virtual bool CreateFolder(const std::string& path) = 0;
+    // Creates or truncates the file for writing, not shared with other writers.
+    virtual std::unique_ptr<IStagingFile> CreateStagingFile(const std::string& path,
+                                                            std::string& error) = 0;
+    // Puts `from` in place of `to` in one step: afterwards `to` holds either its old content
+    // or the whole of `from`, never a mixture or nothing, even across a crash. The two paths
+    // are in the same folder. On failure `errorCode` and `error` hold the system's code and text.
+    virtual bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
+                            std::string& error) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+// The real file system of the running platform.
+std::unique_ptr<IUpdateFileSystem> CreateLocalFileSystem();
+
+}  // namespace dravel

@@ -1,0 +1,111 @@
+#include <windows.h>
+
+#include "UpdateFiles.h"
+#include "platform/Files.h"
+
+namespace dravel {
+
+namespace {
+
+std::string ErrorText(DWORD code) {
+    char buffer[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+class StagingFile final : public IStagingFile {
+public:
+    explicit StagingFile(HANDLE file) : file_(file) {}
+    ~StagingFile() override {
+        if (file_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(file_);
+        }
+    }
+    StagingFile(const StagingFile&) = delete;
+    StagingFile& operator=(const StagingFile&) = delete;
+
+    bool Write(const void* data, std::size_t size, std::string& error) override {
+        const char* bytes = static_cast<const char*>(data);
+        while (size > 0) {
+            const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (!WriteFile(file_, bytes, chunk, &written, nullptr)) {
+                error = ErrorText(GetLastError());
+                return false;
+            }
+            bytes += written;
+            size -= written;
+        }
+        return true;
+    }
+
+    bool Commit(std::string& error) override {
+        const BOOL flushed = FlushFileBuffers(file_);
+        const DWORD flushError = GetLastError();
+        const BOOL closed = CloseHandle(file_);
+        const DWORD closeError = GetLastError();
+        file_ = INVALID_HANDLE_VALUE;
+        if (!flushed || !closed) {
+            error = ErrorText(!flushed ? flushError : closeError);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    HANDLE file_;
+};
+
+class LocalFileSystem final : public IUpdateFileSystem {
+public:
+    bool Exists(const std::string& path) override {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    bool IsFolder(const std::string& path) override {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    bool CreateFolder(const std::string& path) override { return platform::CreateFolder(path); }
+
+    std::unique_ptr<IStagingFile> CreateStagingFile(const std::string& path,
+                                                    std::string& error) override {
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            error = ErrorText(GetLastError());
+            return nullptr;
+        }
+        return std::make_unique<StagingFile>(file);
+    }
+
+    bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
+                    std::string& error) override {
+        // Same folder, so the move is a rename of the directory entry, never a copy that a
+        // crash could cut short; WRITE_THROUGH returns only once the rename is on the disk.
+        if (!MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const DWORD code = GetLastError();
+            errorCode = static_cast<int>(code);
+            error = ErrorText(code);
+            return false;
+        }
+        return true;
+    }
+
+    bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+};
+
+}  // namespace
+
+std::unique_ptr<IUpdateFileSystem> CreateLocalFileSystem() {
+    return std::make_unique<LocalFileSystem>();
+}
+
+}  // namespace dravel

@@ -1,0 +1,11 @@
+# The script bridge's engines: COM automation on Windows, WebKitGTK elsewhere.
+if(WIN32)
+    target_link_libraries(Harbex PRIVATE oleaut32 ole32)
+    target_link_libraries(harbex_static PUBLIC oleaut32 ole32)
+else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(HARBEX_WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1 gtk+-3.0)
+    target_link_libraries(harbex_objects PRIVATE PkgConfig::HARBEX_WEBKIT)
+    target_link_libraries(Harbex PRIVATE PkgConfig::HARBEX_WEBKIT)
+    target_link_libraries(harbex_static PUBLIC PkgConfig::HARBEX_WEBKIT)
+endif()
