@@ -23,11 +23,12 @@ function(lobby_platform_sources var)
     set(${var} ${files} PARENT_SCOPE)
 endfunction()
 
-# lobby_add_gtest(<name> SOURCES ... LIBS ...)
+# lobby_add_gtest(<name> SOURCES ... LIBS ... [TIMEOUT s] [TSAN])
 # Natively every case is its own CTest test; under Wine one test per program, because each
-# start of a Windows program costs a Wine start-up.
+# start of a Windows program costs a Wine start-up. TSAN: the program drives threads, so it is
+# also built by target lobby_tsan_tests and its cases carry the label the linux-tsan preset runs.
 function(lobby_add_gtest name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TSAN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
     lobby_warnings(${name})
@@ -37,9 +38,27 @@ function(lobby_add_gtest name)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
         set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS wine)
-    else()
-        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                             PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS native)
+        return()
+    endif()
+    if(ARG_TSAN)
+        add_dependencies(lobby_tsan_tests ${name})
+        if("thread" IN_LIST LOBBY_SANITIZE)
+            # Discovery and the tests start through a launcher that turns address-space
+            # randomisation off, which clang 14's TSan needs on newer kernels.
+            set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+                                                 ${PROJECT_SOURCE_DIR}/cmake/tsan-run.sh)
+        endif()
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS native)
+    if(ARG_TSAN)
+        # Runs once the discovered names are known, in ${name}_TESTS.
+        set(labels ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+        file(WRITE ${labels}
+             "if(${name}_TESTS)\n"
+             "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"native;tsan\")\n"
+             "endif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels})
     endif()
 endfunction()
 

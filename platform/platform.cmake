@@ -17,3 +17,11 @@ function(lobby_platform_tests_need_server)
     endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL lobby_platform_tests_need_server)
+
+# Pictures and painting: WIC and GDI (AlphaBlend) on Windows, gdk-pixbuf and cairo on Linux.
+if(WIN32)
+    target_link_libraries(lobby_platform PUBLIC windowscodecs msimg32 gdi32 ole32)
+else()
+    pkg_check_modules(LOBBY_GRAPHICS REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0 cairo)
+    target_link_libraries(lobby_platform PUBLIC PkgConfig::LOBBY_GRAPHICS)
+endif()
