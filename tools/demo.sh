@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds both platforms and lays out a program folder for each under out/.
-# The game host and the updater join the folders as they arrive; today the folders hold the
-# Harbex library and its runtime, and the library's tests show it working on both platforms.
+# Today the folders hold the Harbex library, the lobby stand-in, the skin, the demo game and the
+# sample ini files; the game host and the updater join them as they are built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,5 +13,8 @@ for preset in linux windows; do
     rm -rf "out/$preset"
     cmake --install "build/$preset" --prefix "out/$preset" >/dev/null
     echo "== out/$preset"
-    ls -l "out/$preset"
+    ls "out/$preset"
 done
+
+echo
+echo "The demo game's page: $(pwd)/out/linux/Wendrel/index.html (it plays in a browser too)."
