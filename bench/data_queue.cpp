@@ -71,6 +71,56 @@ void DequeBatches(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// A producer running ahead of its consumer: the queue holds `range(0)` packets while each step
+// adds one and takes one.
+void DataQueueStreaming(benchmark::State& state) {
+    const std::vector<std::uint16_t> sizes = PacketSizes(4096);
+    std::vector<std::uint8_t> payload(kMaxPayload, 0x5A);
+    std::vector<std::uint8_t> out(kMaxPayload);
+    CDataQueue queue;
+    std::size_t next = 0;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        queue.InsertData(0, payload.data(), sizes[next++ % sizes.size()]);
+    }
+    tagDataHead head{};
+    for (auto _ : state) {
+        queue.InsertData(1, payload.data(), sizes[next++ % sizes.size()]);
+        queue.DistillData(head, out.data(), kMaxPayload);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void DequeStreaming(benchmark::State& state) {
+    const std::vector<std::uint16_t> sizes = PacketSizes(4096);
+    std::vector<std::uint8_t> payload(kMaxPayload, 0x5A);
+    std::vector<std::uint8_t> out(kMaxPayload);
+    struct Packet {
+        std::uint16_t id;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<Packet> queue;
+    std::size_t next = 0;
+    auto push = [&](std::uint16_t id) {
+        const std::uint16_t size = sizes[next++ % sizes.size()];
+        queue.push_back(
+            Packet{id, std::vector<std::uint8_t>(payload.data(), payload.data() + size)});
+    };
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        push(0);
+    }
+    for (auto _ : state) {
+        push(1);
+        const Packet& front = queue.front();
+        std::memcpy(out.data(), front.bytes.data(), front.bytes.size());
+        benchmark::DoNotOptimize(out.data());
+        queue.pop_front();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(DataQueueStreaming)->Arg(64)->Arg(1024);
+BENCHMARK(DequeStreaming)->Arg(64)->Arg(1024);
 BENCHMARK(DataQueueBatches)->Arg(1)->Arg(64)->Arg(1024);
 BENCHMARK(DequeBatches)->Arg(1)->Arg(64)->Arg(1024);
 
