@@ -11,11 +11,17 @@ bool CPngImage::LoadImage(const char* path) {
     return m_image.Load(path);
 }
 
-bool CPngImage::IsNull() const { return m_image.Empty(); }
+bool CPngImage::IsNull() const {
+    return m_image.Empty();
+}
 
-int32_t CPngImage::GetWidth() const { return m_image.Width(); }
+int32_t CPngImage::GetWidth() const {
+    return m_image.Width();
+}
 
-int32_t CPngImage::GetHeight() const { return m_image.Height(); }
+int32_t CPngImage::GetHeight() const {
+    return m_image.Height();
+}
 
 void CPngImage::DrawImage(platform::Canvas& canvas, int32_t x, int32_t y) const {
     canvas.DrawImage(m_image, x, y);
@@ -26,4 +32,6 @@ void CPngImage::DrawImage(platform::Canvas& canvas, int32_t x, int32_t y, int32_
     canvas.DrawImage(m_image, platform::Rect{x, y, w, h}, platform::Rect{sx, sy, sw, sh});
 }
 
-void CPngImage::DestroyImage() { m_image.Clear(); }
+void CPngImage::DestroyImage() {
+    m_image.Clear();
+}

@@ -166,8 +166,8 @@ protected:
 };
 
 // A 2x2 PNG: opaque red, half-transparent orange, fully transparent, 1/4 alpha grey-blue.
-const std::vector<uint8_t> kQuad = {255, 0,   0,  255, 255, 100, 0,   128,
-                                    10,  20,  30, 0,   60,  120, 240, 64};
+const std::vector<uint8_t> kQuad = {255, 0,  0,  255, 255, 100, 0,   128,
+                                    10,  20, 30, 0,   60,  120, 240, 64};
 
 TEST_F(ImageFiles, PngDecodesToPremultipliedPixels) {
     Image image;
@@ -185,8 +185,8 @@ TEST_F(ImageFiles, PngDecodesToPremultipliedPixels) {
 
 TEST_F(ImageFiles, BmpRowsComeOutTopDownWithoutPadding) {
     // 3 pixels a row: 9 bytes, padded to 12; bottom-up in the file.
-    const std::vector<uint8_t> rgb = {1, 2, 3, 40, 50, 60, 70, 80, 90,
-                                      200, 0, 0, 0, 200, 0, 0, 0, 200};
+    const std::vector<uint8_t> rgb = {1,   2, 3, 40, 50,  60, 70, 80, 90,
+                                      200, 0, 0, 0,  200, 0,  0,  0,  200};
     Image image;
     ASSERT_TRUE(image.Load(Write("rows.bmp", MakeBmp(3, 2, rgb))));
     ASSERT_EQ(image.Width(), 3);
@@ -299,8 +299,7 @@ TEST(Canvas, WholeImageBlendsOverTheBackground) {
 }
 
 TEST(Canvas, StretchedSourceKeepsItsEdges) {
-    const std::array<Argb, 3> pixels = {MakeRgb(255, 0, 0), MakeRgb(0, 255, 0),
-                                        MakeRgb(0, 0, 255)};
+    const std::array<Argb, 3> pixels = {MakeRgb(255, 0, 0), MakeRgb(0, 255, 0), MakeRgb(0, 0, 255)};
     Image image;
     ASSERT_TRUE(image.Assign(3, 1, pixels.data()));
     OffscreenCanvas canvas(8, 3);
@@ -309,6 +308,9 @@ TEST(Canvas, StretchedSourceKeepsItsEdges) {
     canvas.DrawImage(image, Rect{2, 1, 4, 1}, Rect{1, 0, 2, 1});
     EXPECT_EQ(Hex(canvas.PixelAt(2, 1)), Hex(MakeRgb(0, 255, 0)));
     EXPECT_EQ(Hex(canvas.PixelAt(5, 1)), Hex(MakeRgb(0, 0, 255)));
+    // Nearest source pixels, not a blend of neighbours.
+    EXPECT_EQ(Hex(canvas.PixelAt(3, 1)), Hex(MakeRgb(0, 255, 0)));
+    EXPECT_EQ(Hex(canvas.PixelAt(4, 1)), Hex(MakeRgb(0, 0, 255)));
     EXPECT_EQ(Hex(canvas.PixelAt(1, 1)), Hex(MakeRgb(9, 9, 9)));
     EXPECT_EQ(Hex(canvas.PixelAt(6, 1)), Hex(MakeRgb(9, 9, 9)));
     EXPECT_EQ(Hex(canvas.PixelAt(3, 0)), Hex(MakeRgb(9, 9, 9)));

@@ -1,7 +1,7 @@
 // Pictures on Windows: WIC decodes, and the pixels live in a 32-bit DIB section, the form
 // AlphaBlend draws from.
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <cstring>
 #include <string>
@@ -83,14 +83,12 @@ bool Decode(const std::wstring& path, std::vector<Argb>& pixels, UINT& width, UI
     }
     ComPtr<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(factory.Out())))) {
+                                IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Out())))) {
         return false;
     }
     ComPtr<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand,
-                                                  decoder.Out()))) {
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Out()))) {
         return false;
     }
     ComPtr<IWICBitmapFrameDecode> frame;

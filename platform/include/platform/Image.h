@@ -23,11 +23,21 @@ using Argb = uint32_t;
 constexpr Argb MakeArgb(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
     return (Argb{a} << 24) | (Argb{r} << 16) | (Argb{g} << 8) | Argb{b};
 }
-constexpr Argb MakeRgb(uint8_t r, uint8_t g, uint8_t b) { return MakeArgb(255, r, g, b); }
-constexpr uint8_t AlphaOf(Argb c) { return static_cast<uint8_t>(c >> 24); }
-constexpr uint8_t RedOf(Argb c) { return static_cast<uint8_t>(c >> 16); }
-constexpr uint8_t GreenOf(Argb c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t BlueOf(Argb c) { return static_cast<uint8_t>(c); }
+constexpr Argb MakeRgb(uint8_t r, uint8_t g, uint8_t b) {
+    return MakeArgb(255, r, g, b);
+}
+constexpr uint8_t AlphaOf(Argb c) {
+    return static_cast<uint8_t>(c >> 24);
+}
+constexpr uint8_t RedOf(Argb c) {
+    return static_cast<uint8_t>(c >> 16);
+}
+constexpr uint8_t GreenOf(Argb c) {
+    return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t BlueOf(Argb c) {
+    return static_cast<uint8_t>(c);
+}
 
 // The colour with its channels multiplied by its alpha, rounded to nearest: the form in which
 // images hold their pixels. Both platforms premultiply with this, so they decode alike.

@@ -30,8 +30,8 @@ public:
     // The whole picture at (x, y), alpha-blended.
     void DrawImage(platform::Canvas& canvas, int32_t x, int32_t y) const;
     // The source rectangle (sx, sy, sw, sh) stretched into the destination (x, y, w, h).
-    void DrawImage(platform::Canvas& canvas, int32_t x, int32_t y, int32_t w, int32_t h,
-                   int32_t sx, int32_t sy, int32_t sw, int32_t sh) const;
+    void DrawImage(platform::Canvas& canvas, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
+                   int32_t sy, int32_t sw, int32_t sh) const;
 
     // Frees the pixels; the object can load again afterwards.
     void DestroyImage();
