@@ -4,16 +4,12 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/Image.h"
+
 namespace quorin {
 
-struct Rect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-
-    bool operator==(const Rect&) const = default;
-};
+// The platform's rectangle, so layout results go straight to the canvas.
+using Rect = platform::Rect;
 
 // Height of the title strip: a press at this y or above drags the window.
 inline constexpr int32_t kTitleStripHeight = 27;
