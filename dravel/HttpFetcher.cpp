@@ -15,6 +15,7 @@ public:
     bool OnData(const char* data, std::size_t size) override {
         return !m_sink.Cancelled() && m_sink.OnData(data, size) && !m_sink.Cancelled();
     }
+    bool Cancelled() const override { return m_sink.Cancelled(); }
     bool OnProgress(std::uint64_t received, std::int64_t announced) override {
         return !m_sink.Cancelled() && m_sink.OnProgress(received, announced) && !m_sink.Cancelled();
     }

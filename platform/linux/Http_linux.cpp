@@ -83,6 +83,15 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 // Called at least about once a second even while nothing arrives.
 int OnTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& transfer = *static_cast<Transfer*>(user);
+    try {
+        if (transfer.sink->Cancelled()) {
+            transfer.aborted = true;
+            return 1;
+        }
+    } catch (...) {
+        transfer.aborted = true;
+        return 1;
+    }
     if (Clock::now() - transfer.lastByte >= transfer.stall) {
         transfer.stalled = true;
         return 1;

@@ -182,6 +182,32 @@ TEST_F(HttpTest, AStallEndsTheTransferWithinTheStallTime) {
     EXPECT_LT(elapsed, 3500ms);
 }
 
+TEST_F(HttpTest, AStopRequestEndsAStalledTransferAtOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "WinInet's reads block; the stop request is seen between blocks only";
+#endif
+    // The sink asks to stop a quarter of a second in, while the server holds back the rest of
+    // the body for eight seconds and the stall time is far away.
+    class StoppingSink : public CheckingSink {
+    public:
+        using CheckingSink::CheckingSink;
+        bool Cancelled() const override {
+            return std::chrono::steady_clock::now() - start_ > 250ms;
+        }
+
+    private:
+        std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    };
+    const std::string file = Pattern(40000, 6);
+    server_.Put("held.bin", file);
+    StoppingSink sink(file);
+    const auto start = std::chrono::steady_clock::now();
+    const platform::HttpResult result = Get("/held.bin?stall=8000", sink, 30000ms);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.outcome, HttpOutcome::kAborted) << platform::HttpOutcomeName(result.outcome);
+    EXPECT_LT(elapsed, 2500ms);
+}
+
 TEST_F(HttpTest, SlowButSteadyTrafficIsNoStall) {
     const std::string file = Pattern(40000, 6);
     server_.Put("slow.bin", file);

@@ -20,6 +20,10 @@ public:
     // After every block: body bytes so far and the length the server announced, or -1 when it
     // announced none. False aborts the download.
     virtual bool OnProgress(std::uint64_t received, std::int64_t announced) = 0;
+    // Asked while the transfer waits for data, so a stop request ends even a stalled transfer
+    // at once; true ends it as aborted. Where the platform's reads block (WinInet), it is only
+    // asked between blocks.
+    virtual bool Cancelled() const { return false; }
 };
 
 inline constexpr std::size_t kHttpBlockSize = 8192;
