@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ComPtr_win.h"
 #include "platform/CodePage.h"
 #include "platform/Image.h"
 
@@ -27,31 +28,6 @@ struct Image::Native {
 };
 
 namespace {
-
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** Out() {
-        Reset();
-        return &p_;
-    }
-
-private:
-    void Reset() {
-        if (p_ != nullptr) {
-            p_->Release();
-            p_ = nullptr;
-        }
-    }
-    T* p_ = nullptr;
-};
 
 // COM for the duration of one decode; a thread that already has COM in another apartment
 // model is used as it is.

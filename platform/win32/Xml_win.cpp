@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "ComPtr_win.h"
 #include "platform/CodePage.h"
 #include "platform/Xml.h"
 
@@ -23,32 +24,6 @@ constexpr IID kIidXmlHttpRequest = {
 
 // Deeper documents are refused rather than walked, so the walk's recursion stays bounded.
 constexpr int kMaxDepth = 256;
-
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** Out() {
-        Reset();
-        return &p_;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-
-private:
-    void Reset() {
-        if (p_ != nullptr) {
-            p_->Release();
-            p_ = nullptr;
-        }
-    }
-    T* p_ = nullptr;
-};
 
 class Bstr {
 public:
