@@ -89,3 +89,21 @@ function(lobby_add_fuzz_folder folder lib)
         set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
     endforeach()
 endfunction()
+
+# lobby_tests_show_windows(<gtest program>): its tests open windows on the one display and take
+# screenshots of it, or talk to the one lobby stand-in, so they run one at a time with every
+# other test that does (natively: one X display and one lobby socket; under Wine: one window
+# station). Call it in the folder that made the program.
+function(lobby_tests_show_windows name)
+    if(CMAKE_CROSSCOMPILING)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK lobby_window)
+        return()
+    endif()
+    # Runs once the discovered names are known, in ${name}_TESTS.
+    set(lock ${CMAKE_CURRENT_BINARY_DIR}/${name}_window_lock.cmake)
+    file(WRITE ${lock}
+         "if(${name}_TESTS)\n"
+         "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK lobby_window)\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock})
+endfunction()

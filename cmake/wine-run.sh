@@ -9,7 +9,8 @@ if [ ! -f "$exe" ]; then
     echo "wine-run: no such program: $exe" >&2
     exit 127
 fi
-build_dir=$(cd "$(dirname "$exe")/.." && pwd)
+# The prefix lives in the build folder; a program installed elsewhere names that folder.
+build_dir=${LOBBY_WINE_BUILD_DIR:-$(cd "$(dirname "$exe")/.." && pwd)}
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}

@@ -40,51 +40,6 @@ std::string HelpCommandLine(const std::string& program, uint16_t kindId, const s
            QuoteArgument(title);
 }
 
-std::vector<std::string> SplitCommandLine(const std::string& line) {
-    std::vector<std::string> arguments;
-    std::string current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\\') {
-            size_t slashes = 0;
-            while (i < line.size() && line[i] == '\\') {
-                ++slashes;
-                ++i;
-            }
-            if (i < line.size() && line[i] == '"') {
-                current.append(slashes / 2, '\\');
-                if (slashes % 2 == 1) {
-                    current += '"';
-                } else {
-                    quoted = !quoted;
-                }
-            } else {
-                current.append(slashes, '\\');
-                --i;
-            }
-            inArgument = true;
-        } else if (c == '"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inArgument) {
-                arguments.push_back(current);
-                current.clear();
-                inArgument = false;
-            }
-        } else {
-            current += c;
-            inArgument = true;
-        }
-    }
-    if (inArgument) {
-        arguments.push_back(current);
-    }
-    return arguments;
-}
-
 bool ToolbarCommands::OnCommand(uint32_t id) {
     switch (id & 0xFFFF) {
         case kCmdMinimise:
@@ -147,7 +102,7 @@ void ToolbarCommands::StartHelp() {
     if (launch_.KindID == 0) {
         return;
     }
-    host_.StartProcess(SplitCommandLine(HelpCommandLine(program_, launch_.KindID, launch_.Title)));
+    host_.StartProcess(HelpCommandLine(program_, launch_.KindID, launch_.Title));
 }
 
 }  // namespace quorin

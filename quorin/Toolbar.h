@@ -40,7 +40,7 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     virtual void OpenWithShell(const std::string& address) = 0;
     // Starts a process from a command line (program first, then its arguments).
-    virtual bool StartProcess(const std::vector<std::string>& arguments) = 0;
+    virtual bool StartProcess(const std::string& commandLine) = 0;
     virtual bool IsSettingsVisible() = 0;
     virtual void ShowSettings(bool visible) = 0;
     virtual void ToggleChat() = 0;
@@ -49,10 +49,6 @@ public:
 // The help window's command line: "Quorin.exe <kind> "<title>"" (the title quoted so that a
 // title with blanks stays one argument).
 std::string HelpCommandLine(const std::string& program, uint16_t kindId, const std::string& title);
-
-// Splits a command line as the C runtime does for its argument vector: blanks separate,
-// double quotes group, backslashes escape quotes.
-std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 class ToolbarCommands {
 public:

@@ -23,7 +23,15 @@ run_preset() {
     echo "=== $preset ==="
     cmake --preset "$preset" >/dev/null || return 1
     cmake --build --preset "$preset" "$@" || return 1
-    ctest --preset "$preset" || return 1
+    if ctest --preset "$preset"; then
+        return 0
+    fi
+    # Tests that drive programs on the shared display can lose a click or a window to timing
+    # now and then. What failed runs once more, and stays a failure if it fails again; a test
+    # that passes only the second time is named here, so it is seen and not forgotten.
+    echo "=== $preset: running the failed tests once more ==="
+    ctest --preset "$preset" --rerun-failed || return 1
+    echo "=== $preset: passed only on a second run (see the first run above) ==="
 }
 
 run_preset linux || status=1

@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Image.h"
+#include "platform/Paths.h"
 
 namespace platform {
 
@@ -70,7 +71,8 @@ bool Image::Assign(int32_t width, int32_t height, const Argb* premultipliedPixel
 
 bool Image::Load(const std::string& path) {
     Clear();
-    const std::string utf8 = AnsiToUtf8(path);
+    // The skin's folders are named with mixed case by the programs.
+    const std::string utf8 = ResolvePathCase(AnsiToUtf8(path));
     // The header's size first, so a forged one is refused before anything is allocated.
     int width = 0;
     int height = 0;

@@ -1,4 +1,7 @@
+#include <dirent.h>
 #include <limits.h>
+#include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -32,6 +35,68 @@ std::string CurrentFolder() {
         return {};
     }
     return std::string(path.data());
+}
+
+namespace {
+
+// The entry of `folder` whose name equals `name` without regard to ASCII case; "" when none.
+std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    std::string found;
+    while (dirent* entry = readdir(dir)) {
+        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+std::string ResolvePathCase(const std::string& path) {
+    std::string unified = path;
+    for (char& c : unified) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    struct stat info {};
+    if (unified.empty() || stat(unified.c_str(), &info) == 0) {
+        return unified;
+    }
+    // Walk the parts; once one cannot be found, the rest is kept as written.
+    std::string resolved = unified[0] == '/' ? "/" : "";
+    std::string::size_type start = unified[0] == '/' ? 1 : 0;
+    bool lost = false;
+    while (start <= unified.size()) {
+        std::string::size_type end = unified.find('/', start);
+        if (end == std::string::npos) {
+            end = unified.size();
+        }
+        std::string part = unified.substr(start, end - start);
+        if (!part.empty()) {
+            std::string candidate = resolved + part;
+            if (!lost && stat(candidate.c_str(), &info) != 0) {
+                std::string match = FindEntryIgnoringCase(resolved.empty() ? "." : resolved, part);
+                if (match.empty()) {
+                    lost = true;
+                } else {
+                    candidate = resolved + match;
+                }
+            }
+            resolved = candidate;
+            if (end < unified.size()) {
+                resolved += '/';
+            }
+        }
+        start = end + 1;
+    }
+    return resolved;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Painting on Windows, with GDI: AlphaBlend from the image's premultiplied DIB section.
 #include <windows.h>
 
+#include "MemorySurface_win.h"
 #include "platform/Canvas.h"
 
 namespace platform {
@@ -85,55 +86,19 @@ void Canvas::FillRect(Rect area, Argb colour) {
 }
 
 struct OffscreenCanvas::Native {
-    Native() = default;
-    ~Native() {
-        if (dc != nullptr) {
-            if (old != nullptr && old != HGDI_ERROR) {
-                SelectObject(dc, old);
-            }
-            DeleteDC(dc);
-        }
-        if (bitmap != nullptr) {
-            DeleteObject(bitmap);
-        }
-    }
-    Native(const Native&) = delete;
-    Native& operator=(const Native&) = delete;
-
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    const Argb* bits = nullptr;
+    Native(int32_t width, int32_t height) : surface(nullptr, width, height) {}
+    MemorySurface surface;  // a DIB section starts zeroed: black
 };
 
 OffscreenCanvas::OffscreenCanvas(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0 || width > Image::kMaxSide || height > Image::kMaxSide) {
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    auto native = std::make_unique<Native>();
-    void* bits = nullptr;
-    // A DIB section starts zeroed: black.
-    native->bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (native->bitmap == nullptr || bits == nullptr) {
+    auto native = std::make_unique<Native>(width, height);
+    if (!native->surface.Ok() || native->surface.bits() == nullptr) {
         return;
     }
-    native->bits = static_cast<const Argb*>(bits);
-    native->dc = CreateCompatibleDC(nullptr);
-    if (native->dc == nullptr) {
-        return;
-    }
-    native->old = SelectObject(native->dc, native->bitmap);
-    if (native->old == nullptr || native->old == HGDI_ERROR) {
-        return;
-    }
-    SetNative(native->dc);
+    SetNative(native->surface.dc());
     native_ = std::move(native);
     width_ = width;
     height_ = height;
@@ -147,7 +112,7 @@ Argb OffscreenCanvas::PixelAt(int32_t x, int32_t y) const {
     }
     GdiFlush();
     // GDI leaves the alpha byte as it likes; the canvas is opaque.
-    return native_->bits[static_cast<size_t>(y) * width_ + x] | 0xFF000000u;
+    return native_->surface.bits()[static_cast<size_t>(y) * width_ + x] | 0xFF000000u;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // One counted reference to a COM object, released when the owner goes.
 #pragma once
 
+#include <objbase.h>
 #include <unknwn.h>
 
 namespace platform {
@@ -30,6 +31,24 @@ private:
         }
     }
     T* p_ = nullptr;
+};
+
+// COM for the duration of one call into a COM service (an image decode, a PNG save); a thread
+// that already has COM in another apartment model is used as it is.
+class ComCallScope {
+public:
+    ComCallScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComCallScope() {
+        if (SUCCEEDED(result_)) {
+            CoUninitialize();
+        }
+    }
+    ComCallScope(const ComCallScope&) = delete;
+    ComCallScope& operator=(const ComCallScope&) = delete;
+    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
 };
 
 }  // namespace platform

@@ -29,31 +29,13 @@ struct Image::Native {
 
 namespace {
 
-// COM for the duration of one decode; a thread that already has COM in another apartment
-// model is used as it is.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) {
-            CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
-
 bool SizeInRange(int64_t width, int64_t height) {
     return width > 0 && height > 0 && width <= Image::kMaxSide && height <= Image::kMaxSide;
 }
 
 // Straight (not premultiplied) BGRA rows of the file's first frame.
 bool Decode(const std::wstring& path, std::vector<Argb>& pixels, UINT& width, UINT& height) {
-    ComScope com;
+    ComCallScope com;
     if (!com.Usable()) {
         return false;
     }

@@ -43,4 +43,9 @@ std::string CurrentFolder() {
     return path;
 }
 
+// Windows names do not tell case apart, and take either separator.
+std::string ResolvePathCase(const std::string& path) {
+    return path;
+}
+
 }  // namespace platform

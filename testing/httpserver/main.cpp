@@ -228,6 +228,8 @@ int main(int argc, char** argv) {
     }
 
     httplib::Server server;
+    // Small responses go out at once instead of waiting for the client's acknowledgement.
+    server.set_tcp_nodelay(true);
     Server handler(fs::absolute(root), faults.empty() ? faults : fs::absolute(faults));
     handler.Install(server);
     const int port = server.bind_to_any_port("127.0.0.1");

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,17 @@ public:
     // Starts `program` with `args`. False when it could not be started.
     bool Start(const std::string& program, const std::vector<std::string>& args);
 
-    // Waits up to `limit` for the program to end by itself; true once it has ended.
-    bool WaitForExit(std::chrono::milliseconds limit);
+    bool Running() const;
+
+    // Waits up to `limit` for the program to end by itself; its exit code once it has ended
+    // (128 + the signal on Linux when a signal ended it), empty while it still runs.
+    std::optional<int> WaitForExit(std::chrono::milliseconds limit);
 
     // Ends the program at once, as a crash would, and waits for it.
     void Kill();
+
+    // The platform's process id, 0 when none runs.
+    unsigned long Id() const;
 
 private:
     struct Impl;

@@ -16,6 +16,7 @@ namespace lobbytest {
 
 struct ChildProcess::Impl {
     pid_t pid = -1;
+    std::optional<int> exitCode;
 };
 
 ChildProcess::ChildProcess() : impl_(std::make_unique<Impl>()) {}
@@ -37,30 +38,44 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         return false;
     }
     impl_->pid = pid;
+    impl_->exitCode.reset();
     return true;
 }
 
-bool ChildProcess::WaitForExit(std::chrono::milliseconds limit) {
-    if (impl_->pid < 0) {
-        return true;
+bool ChildProcess::Running() const {
+    return impl_->pid > 0;
+}
+
+unsigned long ChildProcess::Id() const {
+    return impl_->pid > 0 ? static_cast<unsigned long>(impl_->pid) : 0;
+}
+
+std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds limit) {
+    if (impl_->pid <= 0) {
+        return impl_->exitCode;
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
         int status = 0;
         const pid_t done = waitpid(impl_->pid, &status, WNOHANG);
-        if (done == impl_->pid || (done < 0 && errno != EINTR)) {
+        if (done == impl_->pid) {
             impl_->pid = -1;
-            return true;
+            impl_->exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return impl_->exitCode;
+        }
+        if (done < 0 && errno != EINTR) {
+            impl_->pid = -1;
+            return std::nullopt;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
+            return std::nullopt;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
 void ChildProcess::Kill() {
-    if (impl_->pid < 0) {
+    if (impl_->pid <= 0) {
         return;
     }
     kill(impl_->pid, SIGKILL);
@@ -68,6 +83,7 @@ void ChildProcess::Kill() {
     while (waitpid(impl_->pid, &status, 0) < 0 && errno == EINTR) {
     }
     impl_->pid = -1;
+    impl_->exitCode = 128 + SIGKILL;
 }
 
 std::string KestruneProgram() {

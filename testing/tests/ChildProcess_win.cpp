@@ -32,6 +32,8 @@ std::string Quote(const std::string& arg) {
 
 struct ChildProcess::Impl {
     HANDLE process = nullptr;
+    DWORD id = 0;
+    std::optional<int> exitCode;
 };
 
 ChildProcess::ChildProcess() : impl_(std::make_unique<Impl>()) {}
@@ -55,29 +57,43 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     }
     CloseHandle(info.hThread);
     impl_->process = info.hProcess;
+    impl_->id = info.dwProcessId;
+    impl_->exitCode.reset();
     return true;
 }
 
-bool ChildProcess::WaitForExit(std::chrono::milliseconds limit) {
+bool ChildProcess::Running() const {
+    return impl_->process != nullptr;
+}
+
+unsigned long ChildProcess::Id() const {
+    return impl_->process != nullptr ? impl_->id : 0;
+}
+
+std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds limit) {
     if (impl_->process == nullptr) {
-        return true;
+        return impl_->exitCode;
     }
     if (WaitForSingleObject(impl_->process, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
-        return false;
+        return std::nullopt;
     }
+    DWORD code = 0;
+    GetExitCodeProcess(impl_->process, &code);
     CloseHandle(impl_->process);
     impl_->process = nullptr;
-    return true;
+    impl_->exitCode = static_cast<int>(code);
+    return impl_->exitCode;
 }
 
 void ChildProcess::Kill() {
     if (impl_->process == nullptr) {
         return;
     }
-    TerminateProcess(impl_->process, 1);
+    TerminateProcess(impl_->process, 255);
     WaitForSingleObject(impl_->process, 10000);
     CloseHandle(impl_->process);
     impl_->process = nullptr;
+    impl_->exitCode = 255;
 }
 
 std::string KestruneProgram() {

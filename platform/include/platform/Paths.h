@@ -24,4 +24,10 @@ std::string CurrentFolder();
 // Joins a folder and a relative name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The path as the file system spells it. The programs name their folders with mixed spellings
+// ("res" and "Res", "lobby" and "Lobby", "\\" and "/"); where names tell case apart, each part
+// that does not exist as written is matched against its folder without regard to ASCII case.
+// Parts that match nothing are left as written. On Windows the path comes back unchanged.
+std::string ResolvePathCase(const std::string& path);
+
 }  // namespace platform

@@ -1,0 +1,56 @@
+// The platform's web browser control, embedded in a native parent that the window layer made for
+// it (HostedControl::NativeParent()) and filling that parent.
+//
+// Win32: the WebBrowser control (IWebBrowser2) in-place active in our own small OLE container;
+// the control follows the parent window's size. Where the system has no HTML engine (Wine),
+// creation or navigation fails and the view shows nothing.
+// GTK: a WebKitWebView added to the parent container.
+//
+// Everything runs on the user-interface thread that created the view.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+// The COM interface a Windows host hands over (declared by the Windows headers; never defined
+// elsewhere).
+struct IDocHostUIHandler;
+
+namespace platform {
+
+class BrowserView {
+public:
+    // A browser filling `nativeParent`. Null when the parent is not a native parent of the
+    // window layer or the platform could not make the control.
+    static std::unique_ptr<BrowserView> Create(void* nativeParent);
+    virtual ~BrowserView() = default;
+    BrowserView(const BrowserView&) = delete;
+    BrowserView& operator=(const BrowserView&) = delete;
+
+    // Starts loading an address given in the ANSI code page: http(s), file and about addresses
+    // as they are; on Linux an absolute local path ("/...", with an optional "?query") becomes a
+    // file:// address that keeps the query. False when the load could not be started.
+    virtual bool Navigate(std::string_view ansiUrl) = 0;
+
+    // Suppresses the control's script error and other dialogs (Win32). WebKit shows none.
+    virtual void SetSilent(bool silent) = 0;
+
+    // Win32: offers `handler` to the documents the control shows from now on, and installs it
+    // on the current document. True when the current document took it; the handler is not
+    // counted and must outlive the view. Linux: there is no such handler; false.
+    virtual bool InstallUIHandler(IDocHostUIHandler* handler) = 0;
+
+    // Calls the page's global script function `name` with one string argument. Lost silently
+    // when no document is loaded or it has no such function; results and errors are ignored.
+    virtual void CallPageFunction(std::string_view name, std::u16string_view text) = 0;
+
+    // The engine's own object, not counted and valid while the view lives: the control's
+    // IDispatch (its IWebBrowser2) on Win32, the WebKitWebView* on Linux. Null once the parent
+    // has been destroyed under the view.
+    virtual void* NativeEngine() const = 0;
+
+protected:
+    BrowserView() = default;
+};
+
+}  // namespace platform

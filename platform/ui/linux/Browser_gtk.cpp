@@ -1,0 +1,138 @@
+// The browser on Linux: a WebKitWebView in the hosted control's container.
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "platform/Browser.h"
+#include "platform/CodePage.h"
+
+namespace platform {
+
+namespace {
+
+// The address WebKit is given for a UTF-8 address of the programs: a local absolute path
+// becomes a file:// URI (its characters escaped) that keeps the query after the first '?'.
+std::string ToUri(const std::string& url) {
+    if (url.empty() || url[0] != '/') {
+        return url;
+    }
+    const std::size_t question = url.find('?');
+    const std::string path = url.substr(0, question);
+    GError* error = nullptr;
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, &error);
+    if (uri == nullptr) {
+        g_clear_error(&error);
+        return {};
+    }
+    std::string result(uri);
+    g_free(uri);
+    if (question != std::string::npos) {
+        result += url.substr(question);
+    }
+    return result;
+}
+
+void OnCallDone(GObject* source, GAsyncResult* result, gpointer /*unused*/) {
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
+                                                                            result, &error);
+    if (value != nullptr) {
+        g_object_unref(value);
+    }
+    g_clear_error(&error);
+}
+
+// The function and its argument travel as arguments, never pasted into the script's text.
+constexpr char kCallBody[] =
+    "var f = window[name]; if (typeof f === 'function') { f.call(window, text); }";
+
+class GtkBrowserView final : public BrowserView {
+public:
+    explicit GtkBrowserView(WebKitWebView* view) : view_(view) {
+        // Our own reference, so the object stays valid however the container ends.
+        g_object_ref_sink(view_);
+        destroyHandler_ = g_signal_connect(view_, "destroy", G_CALLBACK(&OnDestroy), this);
+    }
+
+    ~GtkBrowserView() override {
+        // Destroying the widget drops its handlers; ours is only still there if it lives.
+        if (g_signal_handler_is_connected(view_, destroyHandler_)) {
+            g_signal_handler_disconnect(view_, destroyHandler_);
+        }
+        if (!destroyed_) {
+            // Takes it out of the container, which keeps its place empty.
+            gtk_widget_destroy(GTK_WIDGET(view_));
+        }
+        g_object_unref(view_);
+    }
+
+    bool Navigate(std::string_view ansiUrl) override {
+        if (destroyed_) {
+            return false;
+        }
+        const std::string uri = ToUri(AnsiToUtf8(ansiUrl));
+        if (uri.empty()) {
+            return false;
+        }
+        webkit_web_view_load_uri(view_, uri.c_str());
+        return true;
+    }
+
+    void SetSilent(bool /*silent*/) override {}
+
+    bool InstallUIHandler(IDocHostUIHandler* /*handler*/) override { return false; }
+
+    void CallPageFunction(std::string_view name, std::u16string_view text) override {
+        if (destroyed_) {
+            return;
+        }
+        const std::string utf8Name(name);
+        const std::string utf8Text = Utf16ToUtf8(text);
+        GVariantDict arguments;
+        g_variant_dict_init(&arguments, nullptr);
+        g_variant_dict_insert_value(&arguments, "name", g_variant_new_string(utf8Name.c_str()));
+        g_variant_dict_insert_value(&arguments, "text", g_variant_new_string(utf8Text.c_str()));
+        webkit_web_view_call_async_javascript_function(view_, kCallBody, -1,
+                                                       g_variant_dict_end(&arguments), nullptr,
+                                                       nullptr, nullptr, &OnCallDone, nullptr);
+    }
+
+    void* NativeEngine() const override { return destroyed_ ? nullptr : view_; }
+
+private:
+    static void OnDestroy(GtkWidget* /*widget*/, gpointer self) {
+        static_cast<GtkBrowserView*>(self)->destroyed_ = true;
+    }
+
+    WebKitWebView* view_;
+    gulong destroyHandler_ = 0;
+    bool destroyed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<BrowserView> BrowserView::Create(void* nativeParent) {
+    if (nativeParent == nullptr || !GTK_IS_CONTAINER(nativeParent)) {
+        return nullptr;
+    }
+    GtkWidget* widget = webkit_web_view_new();
+    if (widget == nullptr) {
+        return nullptr;
+    }
+    auto* view = WEBKIT_WEB_VIEW(widget);
+    std::unique_ptr<BrowserView> browser;
+    try {
+        browser = std::make_unique<GtkBrowserView>(view);
+    } catch (...) {
+        g_object_ref_sink(widget);
+        g_object_unref(widget);
+        throw;
+    }
+    gtk_widget_set_hexpand(widget, TRUE);
+    gtk_widget_set_vexpand(widget, TRUE);
+    gtk_container_add(GTK_CONTAINER(nativeParent), widget);
+    gtk_widget_show(widget);
+    return browser;
+}
+
+}  // namespace platform

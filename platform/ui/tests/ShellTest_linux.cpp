@@ -1,0 +1,71 @@
+// Processes started for real: what they receive, what they inherit, and that none is left to
+// reap.
+#include <errno.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/Shell.h"
+
+namespace {
+
+// The file's text once a line has been written to it, or "" after five seconds.
+std::string WaitForLine(const std::filesystem::path& file) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (text.str().find('\n') != std::string::npos) {
+            return text.str();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+}
+
+class StartProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() / ("ui-start-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(StartProcessTest, PassesArgumentsAsSplitAndLeavesNothingToReap) {
+    const auto out = folder_ / "args.txt";
+    // sh is found on the PATH; the script sees its arguments one by one.
+    ASSERT_TRUE(platform::StartProcess("sh -c \"printf '%s|' \\\"$@\\\" > " + out.string() +
+                                       "; echo >> " + out.string() +
+                                       "\" sh one \"two words\" back\\slash"));
+    EXPECT_EQ(WaitForLine(out), "one|two words|back\\slash|\n");
+    // GLib waited for its intermediate child; the program itself is not our child.
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(StartProcessTest, TheProcessInheritsNoDescriptors) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);  // without close-on-exec, on purpose
+    const auto out = folder_ / "fd.txt";
+    const std::string fd = std::to_string(ends[1]);
+    const bool started =
+        platform::StartProcess("/bin/sh -c \"if [ -e /proc/self/fd/" + fd +
+                               " ]; then echo open; else echo closed; fi > " + out.string() + "\"");
+    close(ends[0]);
+    close(ends[1]);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(WaitForLine(out), "closed\n");
+}
+
+}  // namespace

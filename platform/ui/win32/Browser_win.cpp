@@ -1,0 +1,419 @@
+// The browser on Windows: the WebBrowser control, in-place active in a small OLE container of
+// our own (client site, in-place site, a frame without menus or borders) inside the hosted
+// control's window, following that window's size.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <exdisp.h>
+#include <mshtmhst.h>
+#include <mshtml.h>
+#include <ole2.h>
+
+#include <atomic>
+#include <string>
+
+#include "../../win32/ComPtr_win.h"
+#include "platform/Browser.h"
+#include "platform/CodePage.h"
+
+namespace platform {
+
+namespace {
+
+// Not in the import libraries of every SDK, so written out here.
+constexpr IID kCustomDocId = {
+    0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+constexpr CLSID kWebBrowserClassId = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+
+constexpr UINT_PTR kSubclassId = 0x4C42;  // one subclass per parent: ours
+
+class Bstr {
+public:
+    explicit Bstr(std::u16string_view text)
+        : text_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                                  static_cast<UINT>(text.size()))) {}
+    ~Bstr() { SysFreeString(text_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+// What a script call may leave in its exception information.
+void FreeException(EXCEPINFO& info) {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+}
+
+// COM interfaces have no virtual destructor by design: the site deletes itself on its last
+// Release and is never deleted through an interface.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// The control's container: client site, in-place site and a frame that has no menus, tool space
+// or accelerators. The control counts references to it, so it may outlive the view; Detach cuts
+// it loose from the window and the handler when the view goes.
+class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+public:
+    explicit Site(HWND parent) : parent_(parent) {}
+
+    void SetHandler(IDocHostUIHandler* handler) { handler_ = handler; }
+    void Detach() {
+        parent_ = nullptr;
+        handler_ = nullptr;
+    }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite)) {
+            *ppv = static_cast<IOleClientSite*>(this);
+        } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite)) {
+            *ppv = static_cast<IOleInPlaceSite*>(this);
+        } else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) ||
+                   IsEqualIID(riid, IID_IOleInPlaceFrame)) {
+            *ppv = static_cast<IOleInPlaceFrame*>(this);
+        } else if (IsEqualIID(riid, IID_IDocHostUIHandler) && handler_ != nullptr) {
+            // The host's handler answers for the document itself.
+            handler_->AddRef();
+            *ppv = handler_;
+            return S_OK;
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    // IOleWindow (both the in-place site's and the frame's)
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        if (window == nullptr) {
+            return E_POINTER;
+        }
+        *window = parent_;
+        return parent_ != nullptr ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+        if (moniker != nullptr) {
+            *moniker = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+        if (container != nullptr) {
+            *container = nullptr;
+        }
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+        return parent_ != nullptr ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                               LPRECT position, LPRECT clip,
+                                               LPOLEINPLACEFRAMEINFO info) override {
+        if (frame == nullptr || doc == nullptr || position == nullptr || clip == nullptr ||
+            info == nullptr) {
+            return E_POINTER;
+        }
+        *frame = nullptr;
+        *doc = nullptr;
+        if (parent_ == nullptr) {
+            return E_FAIL;
+        }
+        AddRef();
+        *frame = static_cast<IOleInPlaceFrame*>(this);
+        GetClientRect(parent_, position);
+        *clip = *position;
+        info->fMDIApp = FALSE;
+        info->hwndFrame = GetAncestor(parent_, GA_ROOT);
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    // IOleInPlaceUIWindow
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+        return INPLACE_E_NOTOOLSPACE;
+    }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+        return S_OK;
+    }
+
+    // IOleInPlaceFrame
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+private:
+    ~Site() = default;
+
+    std::atomic<ULONG> references_{1};
+    HWND parent_;
+    IDocHostUIHandler* handler_ = nullptr;
+};
+
+#pragma GCC diagnostic pop
+
+// OLE for this thread while a view lives (counted by the system per thread).
+class OleApartment {
+public:
+    OleApartment() : ready_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleApartment() {
+        if (ready_) {
+            OleUninitialize();
+        }
+    }
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    bool ready_;
+};
+
+// The embedded control; ending it deactivates and closes the control and cuts the site loose.
+struct Embedding {
+    ComPtr<Site> site;
+    ComPtr<IOleObject> object;
+    ComPtr<IOleInPlaceObject> inPlace;
+    ComPtr<IWebBrowser2> browser;
+
+    Embedding() = default;
+    Embedding(const Embedding&) = delete;
+    Embedding& operator=(const Embedding&) = delete;
+    ~Embedding() {
+        if (inPlace.get() != nullptr) {
+            inPlace->InPlaceDeactivate();
+        }
+        if (object.get() != nullptr) {
+            object->Close(OLECLOSE_NOSAVE);
+            object->SetClientSite(nullptr);
+        }
+        if (site.get() != nullptr) {
+            site->Detach();
+        }
+    }
+};
+
+class Win32BrowserView final : public BrowserView {
+public:
+    Win32BrowserView(HWND parent, std::unique_ptr<OleApartment> apartment,
+                     std::unique_ptr<Embedding> embedding)
+        : apartment_(std::move(apartment)), parent_(parent), embedding_(std::move(embedding)) {
+        subclassed_ = SetWindowSubclass(parent_, &ParentProc, kSubclassId,
+                                        reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+    }
+
+    ~Win32BrowserView() override {
+        EndControl();
+        // embedding_ is gone before apartment_ (declared first) ends OLE for the thread.
+    }
+
+    bool Navigate(std::string_view ansiUrl) override {
+        IWebBrowser2* browser = Browser();
+        if (browser == nullptr) {
+            return false;
+        }
+        Bstr url(AnsiToUtf16(ansiUrl));
+        VARIANT empty;
+        VariantInit(&empty);
+        return SUCCEEDED(browser->Navigate(url.get(), &empty, &empty, &empty, &empty));
+    }
+
+    void SetSilent(bool silent) override {
+        if (IWebBrowser2* browser = Browser()) {
+            browser->put_Silent(silent ? VARIANT_TRUE : VARIANT_FALSE);
+        }
+    }
+
+    bool InstallUIHandler(IDocHostUIHandler* handler) override {
+        if (embedding_ == nullptr) {
+            return false;
+        }
+        embedding_->site->SetHandler(handler);
+        ComPtr<IDispatch> document;
+        if (FAILED(embedding_->browser->get_Document(document.Out())) ||
+            document.get() == nullptr) {
+            return false;
+        }
+        ComPtr<ICustomDoc> custom;
+        if (FAILED(document->QueryInterface(kCustomDocId, custom.OutVoid())) ||
+            custom.get() == nullptr) {
+            return false;
+        }
+        return SUCCEEDED(custom->SetUIHandler(handler));
+    }
+
+    void CallPageFunction(std::string_view name, std::u16string_view text) override {
+        IWebBrowser2* browser = Browser();
+        if (browser == nullptr) {
+            return;
+        }
+        ComPtr<IDispatch> document;
+        if (FAILED(browser->get_Document(document.Out())) || document.get() == nullptr) {
+            return;
+        }
+        ComPtr<IHTMLDocument2> html;
+        if (FAILED(document->QueryInterface(IID_IHTMLDocument2, html.OutVoid())) ||
+            html.get() == nullptr) {
+            return;
+        }
+        ComPtr<IDispatch> script;
+        if (FAILED(html->get_Script(script.Out())) || script.get() == nullptr) {
+            return;
+        }
+        Bstr member(AnsiToUtf16(name));
+        LPOLESTR names[] = {member.get()};
+        DISPID id = DISPID_UNKNOWN;
+        if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_NEUTRAL, &id)) ||
+            id == DISPID_UNKNOWN) {
+            return;
+        }
+        Bstr argumentText(text);
+        VARIANT argument;
+        VariantInit(&argument);
+        V_VT(&argument) = VT_BSTR;
+        V_BSTR(&argument) = argumentText.get();
+        DISPPARAMS params = {&argument, nullptr, 1, 0};
+        VARIANT result;
+        VariantInit(&result);
+        EXCEPINFO exception = {};
+        UINT argumentError = 0;
+        script->Invoke(id, IID_NULL, LOCALE_NEUTRAL, DISPATCH_METHOD, &params, &result, &exception,
+                       &argumentError);
+        VariantClear(&result);
+        FreeException(exception);
+    }
+
+    void* NativeEngine() const override {
+        return embedding_ != nullptr ? static_cast<IDispatch*>(embedding_->browser.get()) : nullptr;
+    }
+
+private:
+    IWebBrowser2* Browser() const {
+        return embedding_ != nullptr ? embedding_->browser.get() : nullptr;
+    }
+
+    void Fit(int width, int height) {
+        if (embedding_ != nullptr && embedding_->inPlace.get() != nullptr) {
+            const RECT area = {0, 0, width, height};
+            embedding_->inPlace->SetObjectRects(&area, &area);
+        }
+    }
+
+    // Ends the control while its window still exists, and lets go of the parent.
+    void EndControl() {
+        embedding_.reset();
+        if (subclassed_) {
+            RemoveWindowSubclass(parent_, &ParentProc, kSubclassId);
+            subclassed_ = false;
+        }
+    }
+
+    static LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR /*id*/, DWORD_PTR data) {
+        auto* view = reinterpret_cast<Win32BrowserView*>(data);
+        if (message == WM_SIZE) {
+            view->Fit(LOWORD(lparam), HIWORD(lparam));
+        } else if (message == WM_DESTROY) {
+            // The parent goes first: the control must close while its window exists.
+            view->EndControl();
+        }
+        return DefSubclassProc(window, message, wparam, lparam);
+    }
+
+    std::unique_ptr<OleApartment> apartment_;
+    HWND parent_;
+    std::unique_ptr<Embedding> embedding_;
+    bool subclassed_ = false;
+};
+
+// The control in-place active in `parent`, or null.
+std::unique_ptr<Embedding> Embed(HWND parent) {
+    auto embedding = std::make_unique<Embedding>();
+    *embedding->site.Out() = new Site(parent);
+    IOleClientSite* site = embedding->site.get();
+    if (FAILED(CoCreateInstance(kWebBrowserClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                embedding->object.OutVoid())) ||
+        embedding->object.get() == nullptr) {
+        return nullptr;
+    }
+    if (FAILED(embedding->object->SetClientSite(site))) {
+        return nullptr;
+    }
+    RECT area = {};
+    GetClientRect(parent, &area);
+    if (FAILED(
+            embedding->object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, parent, &area))) {
+        return nullptr;
+    }
+    if (FAILED(embedding->object->QueryInterface(IID_IWebBrowser2, embedding->browser.OutVoid())) ||
+        embedding->browser.get() == nullptr) {
+        return nullptr;
+    }
+    if (SUCCEEDED(embedding->object->QueryInterface(IID_IOleInPlaceObject,
+                                                    embedding->inPlace.OutVoid())) &&
+        embedding->inPlace.get() != nullptr) {
+        embedding->inPlace->SetObjectRects(&area, &area);
+    }
+    return embedding;
+}
+
+}  // namespace
+
+std::unique_ptr<BrowserView> BrowserView::Create(void* nativeParent) {
+    const auto parent = static_cast<HWND>(nativeParent);
+    if (parent == nullptr || !IsWindow(parent)) {
+        return nullptr;
+    }
+    auto apartment = std::make_unique<OleApartment>();
+    if (!apartment->ready()) {
+        return nullptr;
+    }
+    std::unique_ptr<Embedding> embedding = Embed(parent);
+    if (embedding == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<Win32BrowserView>(parent, std::move(apartment), std::move(embedding));
+}
+
+}  // namespace platform
