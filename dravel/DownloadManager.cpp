@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <optional>
 #include <utility>
 
 #include "Digest.h"
 #include "FileNames.h"
+#include "Md5.h"
 #include "shared/WriteLog.h"
 
 namespace dravel {
@@ -58,7 +58,8 @@ public:
         : m_manager(manager),
           m_task(task),
           m_filesLeft(filesLeft),
-          m_stagingPath(manager.StagingPath(task)) {}
+          m_stagingPath(manager.StagingPath(task)),
+          m_checksDigest(IsDigestText(task.md5)) {}
 
     bool OnData(const char* data, std::size_t size) override {
         if (!m_begun) {
@@ -148,12 +149,10 @@ private:
             failure = {AttemptFailure::kFile, error};
             return AttemptEnd::kFailed;
         }
-        if (IsDigestText(m_task.md5)) {
-            const std::optional<std::string> digest = Md5HexOfFile(m_stagingPath);
-            if (!digest || !SameDigest(*digest, m_task.md5)) {
-                failure = {AttemptFailure::kOther, {}};
-                return AttemptEnd::kFailed;
-            }
+        // The digest of the bytes as they were written, so the file is not read a second time.
+        if (m_checksDigest && !SameDigest(harbex::Md5::ToHex(m_digest.Final()), m_task.md5)) {
+            failure = {AttemptFailure::kOther, {}};
+            return AttemptEnd::kFailed;
         }
         return AttemptEnd::kDone;
     }
@@ -182,6 +181,9 @@ private:
             m_fileFailure = {AttemptFailure::kFile, error};
             return false;
         }
+        if (m_checksDigest) {
+            m_digest.Update(data, size);
+        }
         m_fileBytes += size;
         m_manager.m_receivedBytes.fetch_add(size);
         return true;
@@ -198,6 +200,8 @@ private:
     tagDownloadTask& m_task;
     const std::size_t m_filesLeft;
     const std::string m_stagingPath;
+    const bool m_checksDigest;
+    harbex::Md5 m_digest;
     std::unique_ptr<IStagingFile> m_staging;
     std::string m_first;
     std::uint64_t m_fileBytes = 0;
@@ -415,12 +419,23 @@ bool CDownloadMgr::MoveIntoPlace(tagDownloadTask& task, bool installPass, const 
     std::string error;
     if (m_services.files->PutInPlace(staging, installed, code, error)) {
         task.installed = true;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_installedPaths.push_back(installed);
         return true;
     }
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "[%d]", code);
     Log(source, line, std::string(prefix) + "[" + staging + "][" + installed + "]");
     return false;
+}
+
+bool CDownloadMgr::MakeInstalledFilesDurable() {
+    std::vector<std::string> paths;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        paths = m_installedPaths;
+    }
+    return paths.empty() || m_services.files->MakeDurable(paths);
 }
 
 std::string CDownloadMgr::StagingPath(const tagDownloadTask& task) const {

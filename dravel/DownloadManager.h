@@ -149,6 +149,9 @@ public:
     // True once the install pass has put every queued file in place; only then may the
     // manifest's version be recorded as installed.
     bool AllInstalled() const { return m_allInstalled.load(); }
+    // Forces every file this manager put in place to the disk, together; false when the system
+    // reports a failure. Called before the update is recorded as installed.
+    bool MakeInstalledFilesDurable();
 
     // The passes, run by the worker: download pass 0 (all fetched), 1 (failed, DS_FAILED) or
     // 2 (aborted, DS_ABORTED); install pass 0.
@@ -184,9 +187,10 @@ private:
     std::string m_stagingFolder;
     std::string m_targetFolder;
 
-    mutable std::mutex m_lock;  // guards the list, the start signal and the pause
+    mutable std::mutex m_lock;  // guards the lists, the start signal and the pause
     std::condition_variable m_wake;
     std::vector<std::unique_ptr<tagDownloadTask>> m_tasks;
+    std::vector<std::string> m_installedPaths;
     int m_lastId = 0;
     bool m_startSignalled = false;
     bool m_started = false;

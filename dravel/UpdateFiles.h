@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dravel {
 
@@ -14,8 +15,7 @@ public:
     virtual ~IStagingFile() = default;
     // False when not every byte could be written; `error` then holds the system's text.
     virtual bool Write(const void* data, std::size_t size, std::string& error) = 0;
-    // Forces the content to the disk and closes the file, so that a rename that follows can
-    // never expose a file whose blocks are not written yet.
+    // Closes the file; false when the system reports a write error only at the close.
     virtual bool Commit(std::string& error) = 0;
 };
 
@@ -32,10 +32,16 @@ public:
     virtual std::unique_ptr<IStagingFile> CreateStagingFile(const std::string& path,
                                                             std::string& error) = 0;
     // Puts `from` in place of `to` in one step: afterwards `to` holds either its old content
-    // or the whole of `from`, never a mixture or nothing, even across a crash. The two paths
-    // are in the same folder. On failure `errorCode` and `error` hold the system's code and text.
+    // or the whole of `from`, never a mixture or nothing, even when the program is killed.
+    // When `to` exists, `from` is forced to the disk first, so a power cut cannot cost the old
+    // content either. A new file is not forced here: losing it costs nothing installed, and
+    // MakeDurable covers it before the update is recorded. The two paths are in the same
+    // folder. On failure `errorCode` and `error` hold the system's code and text.
     virtual bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
                             std::string& error) = 0;
+    // Forces the content and the folder entries of the given files to the disk; false when the
+    // system reports a failure. Forcing them together costs far less than one file at a time.
+    virtual bool MakeDurable(const std::vector<std::string>& paths) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
 };
 

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "UpdateFiles.h"
 #include "platform/Files.h"
 
@@ -17,12 +20,17 @@ std::string ErrorText(int code) {
     return strerror_r(code, buffer, sizeof buffer);
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
+// Writes the file's content to the disk; on failure `errorCode` holds the system's code.
+bool ForceToDisk(const std::string& path, int& errorCode) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        errorCode = errno;
+        return false;
     }
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const bool synced = fdatasync(fd) == 0;
+    errorCode = errno;
+    close(fd);
+    return synced;
 }
 
 class StagingFile final : public IStagingFile {
@@ -54,13 +62,10 @@ public:
     }
 
     bool Commit(std::string& error) override {
-        const bool synced = fsync(fd_) == 0;
-        const int syncError = errno;
         const bool closed = close(fd_) == 0;
-        const int closeError = errno;
         fd_ = -1;
-        if (!synced || !closed) {
-            error = ErrorText(!synced ? syncError : closeError);
+        if (!closed) {
+            error = ErrorText(errno);
             return false;
         }
         return true;
@@ -96,16 +101,39 @@ public:
 
     bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
                     std::string& error) override {
+        if (Exists(to) && !ForceToDisk(from, errorCode)) {
+            error = ErrorText(errorCode);
+            return false;
+        }
         if (rename(from.c_str(), to.c_str()) != 0) {
             errorCode = errno;
             error = ErrorText(errno);
             return false;
         }
-        // The rename is only durable once the folder's entry is on the disk.
-        const int folder = open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            fsync(folder);
-            close(folder);
+        return true;
+    }
+
+    bool MakeDurable(const std::vector<std::string>& paths) override {
+        // One file system sync per device writes every file and folder entry on it at once.
+        std::vector<dev_t> synced;
+        for (const std::string& path : paths) {
+            struct stat info {};
+            if (stat(path.c_str(), &info) != 0) {
+                return false;
+            }
+            if (std::find(synced.begin(), synced.end(), info.st_dev) != synced.end()) {
+                continue;
+            }
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                return false;
+            }
+            const bool ok = syncfs(fd) == 0;
+            close(fd);
+            if (!ok) {
+                return false;
+            }
+            synced.push_back(info.st_dev);
         }
         return true;
     }

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "UpdateFiles.h"
 #include "platform/Files.h"
 
@@ -16,6 +18,20 @@ std::string ErrorText(DWORD code) {
         text.pop_back();
     }
     return text;
+}
+
+// Writes the file's content to the disk; on failure `code` holds the system's code.
+bool ForceToDisk(const std::string& path, DWORD& code) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        code = GetLastError();
+        return false;
+    }
+    const BOOL flushed = FlushFileBuffers(file);
+    code = GetLastError();
+    CloseHandle(file);
+    return flushed != FALSE;
 }
 
 class StagingFile final : public IStagingFile {
@@ -45,13 +61,10 @@ public:
     }
 
     bool Commit(std::string& error) override {
-        const BOOL flushed = FlushFileBuffers(file_);
-        const DWORD flushError = GetLastError();
         const BOOL closed = CloseHandle(file_);
-        const DWORD closeError = GetLastError();
         file_ = INVALID_HANDLE_VALUE;
-        if (!flushed || !closed) {
-            error = ErrorText(!flushed ? flushError : closeError);
+        if (!closed) {
+            error = ErrorText(GetLastError());
             return false;
         }
         return true;
@@ -87,14 +100,29 @@ public:
 
     bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
                     std::string& error) override {
-        // Same folder, so the move is a rename of the directory entry, never a copy that a
-        // crash could cut short; WRITE_THROUGH returns only once the rename is on the disk.
-        if (!MoveFileExA(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            const DWORD code = GetLastError();
+        DWORD code = ERROR_SUCCESS;
+        if (Exists(to) && !ForceToDisk(from, code)) {
             errorCode = static_cast<int>(code);
             error = ErrorText(code);
             return false;
+        }
+        // Same folder, so the move is a rename of the directory entry, never a copy that a
+        // crash could cut short.
+        if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            code = GetLastError();
+            errorCode = static_cast<int>(code);
+            error = ErrorText(code);
+            return false;
+        }
+        return true;
+    }
+
+    bool MakeDurable(const std::vector<std::string>& paths) override {
+        DWORD ignored = ERROR_SUCCESS;
+        for (const std::string& path : paths) {
+            if (!ForceToDisk(path, ignored)) {
+                return false;
+            }
         }
         return true;
     }

@@ -298,7 +298,10 @@ void UpdateFlow::OnInstalled() {
     } else if (Mode() != UPDATE_MODE_VERIFY) {
         m_host.NotifyLobby(EndOfRunNotifications());
     }
-    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, m_host.AllInstalled()));
+    // The version is recorded only for files already on the disk: after a power cut, a run
+    // that finds the version current would never look at them again.
+    const bool installed = m_host.AllInstalled() && m_host.MakeInstalledFilesDurable();
+    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, installed));
     m_host.CloseWindow();
 }
 

@@ -222,6 +222,17 @@ TEST_F(DownloadTest, TheInstallPassRetriesAFailedMoveAndDropsTheQvSuffix) {
     EXPECT_EQ(ReadFile(folder / "a.txt"), "new a");
     EXPECT_EQ(ReadFile(folder / "pack"), "packed");
     EXPECT_TRUE(manager->AllInstalled());
+    // What is forced to the disk is what ended up installed, under its final names.
+    EXPECT_TRUE(manager->MakeInstalledFilesDurable());
+    EXPECT_EQ(files.madeDurable, (std::vector<std::string>{folder / "a.txt", folder / "pack"}));
+}
+
+TEST_F(DownloadTest, ForcingFilesToTheDiskFailsForAFileThatIsNotThere) {
+    const std::unique_ptr<IUpdateFileSystem> local = CreateLocalFileSystem();
+    WriteFile(folder / "a.txt", "a");
+    WriteFile(folder / "sub/b.txt", "b");
+    EXPECT_TRUE(local->MakeDurable({folder / "a.txt", folder / "sub/b.txt"}));
+    EXPECT_FALSE(local->MakeDurable({folder / "a.txt", folder / "gone.txt"}));
 }
 
 TEST_F(DownloadTest, InitAndAddTaskRefuseWhatTheyCannotServe) {

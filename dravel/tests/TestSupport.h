@@ -255,6 +255,7 @@ private:
 class MoveFailingFiles : public IUpdateFileSystem {
 public:
     std::map<std::string, int> failingMoves;  // target path -> failures left
+    std::vector<std::string> madeDurable;     // every path MakeDurable was given, in order
 
     bool Exists(const std::string& path) override { return m_real->Exists(path); }
     bool IsFolder(const std::string& path) override { return m_real->IsFolder(path); }
@@ -273,6 +274,10 @@ public:
             return false;
         }
         return m_real->PutInPlace(from, to, errorCode, error);
+    }
+    bool MakeDurable(const std::vector<std::string>& paths) override {
+        madeDurable.insert(madeDurable.end(), paths.begin(), paths.end());
+        return m_real->MakeDurable(paths);
     }
     bool RemoveFile(const std::string& path) override { return m_real->RemoveFile(path); }
 

@@ -42,6 +42,7 @@ public:
     bool startOk = true;
     int status = 0;
     bool allInstalled = true;
+    bool durable = true;
 
     bool LobbyWindowExists() override {
         calls.push_back("exists?");
@@ -113,6 +114,10 @@ public:
     int DownloadStatus() override { return status; }
     void AbortDownloads() override { calls.push_back("abort"); }
     bool AllInstalled() override { return allInstalled; }
+    bool MakeInstalledFilesDurable() override {
+        calls.push_back("durable");
+        return durable;
+    }
 
 private:
     bool Lobby() {
@@ -406,8 +411,8 @@ TEST_F(UpdateFlowTest, FinishedGameDownloadNotifiesThenRecordsTheVersion) {
     EXPECT_EQ(flow.State(), FlowState::kInstalling);
     flow.OnStatusCallback(0, 0, DS_INSTALLING, "installing");
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls,
-              Calls({"buttons off", "post 4 0", "post 2 12", "write 12_Update.xml=2.0", "close"}));
+    EXPECT_EQ(host.calls, Calls({"buttons off", "post 4 0", "post 2 12", "durable",
+                                 "write 12_Update.xml=2.0", "close"}));
     EXPECT_EQ(flow.State(), FlowState::kClosing);
 }
 
@@ -422,6 +427,16 @@ TEST_F(UpdateFlowTest, FinishedDownloadRecordsTheEmptyVersionWhenAFileStayedOut)
     EXPECT_EQ(host.calls, Calls({"buttons off", "write 12_Update.xml=", "close"}));
 }
 
+TEST_F(UpdateFlowTest, FilesThatCannotBeForcedToTheDiskLeaveTheVersionEmpty) {
+    host.check = Queued("2.0");
+    host.durable = false;
+    UpdateFlow flow = Flow("12_Update.xml", 998);
+    RunToDownload(flow);
+    flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
+    flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
+    EXPECT_EQ(host.calls, Calls({"buttons off", "durable", "write 12_Update.xml=", "close"}));
+}
+
 TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
     host.check = Queued("2.0");
     UpdateFlow flow = Flow("Update.xml", 0);
@@ -432,7 +447,8 @@ TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
     host.calls.clear();
     flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls, Calls({"buttons off", kLobbyStart, "write Update.xml=2.0", "close"}));
+    EXPECT_EQ(host.calls,
+              Calls({"buttons off", kLobbyStart, "durable", "write Update.xml=2.0", "close"}));
 }
 
 TEST_F(UpdateFlowTest, FailedGameDownloadLogsTheLastFileAndSendsOnlyTheGameCode) {

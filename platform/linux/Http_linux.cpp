@@ -58,7 +58,9 @@ size_t OnHeader(char*, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-constexpr size_t kCurlBufferSize = 64 * 1024;
+// Large receive blocks: fewer write calls and progress ticks per file. Measured on a local
+// server, 1 GiB arrived measurably sooner than with 64 KiB blocks.
+constexpr size_t kCurlBufferSize = 256 * 1024;
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
