@@ -416,25 +416,27 @@ TEST_F(UpdateFlowTest, FinishedGameDownloadNotifiesThenRecordsTheVersion) {
     EXPECT_EQ(flow.State(), FlowState::kClosing);
 }
 
-TEST_F(UpdateFlowTest, FinishedDownloadRecordsTheEmptyVersionWhenAFileStayedOut) {
-    host.check = Queued("2.0");
-    host.allInstalled = false;
-    UpdateFlow flow = Flow("12_Update.xml", 998);
-    RunToDownload(flow);
-    flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
-    flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
+TEST_F(UpdateFlowTest, AFileLeftOutOrNotOnTheDiskRecordsTheEmptyVersion) {
+    struct Case {
+        bool allInstalled;
+        bool durable;
+        std::vector<std::string> calls;
+    };
     // Mode 998: a finished game download tells the lobby nothing.
-    EXPECT_EQ(host.calls, Calls({"buttons off", "write 12_Update.xml=", "close"}));
-}
-
-TEST_F(UpdateFlowTest, FilesThatCannotBeForcedToTheDiskLeaveTheVersionEmpty) {
-    host.check = Queued("2.0");
-    host.durable = false;
-    UpdateFlow flow = Flow("12_Update.xml", 998);
-    RunToDownload(flow);
-    flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
-    flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls, Calls({"buttons off", "durable", "write 12_Update.xml=", "close"}));
+    const Case cases[] = {
+        {false, true, {"buttons off", "write 12_Update.xml=", "close"}},
+        {true, false, {"buttons off", "durable", "write 12_Update.xml=", "close"}},
+    };
+    for (const Case& c : cases) {
+        host.check = Queued("2.0");
+        host.allInstalled = c.allInstalled;
+        host.durable = c.durable;
+        UpdateFlow flow = Flow("12_Update.xml", 998);
+        RunToDownload(flow);
+        flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
+        flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
+        EXPECT_EQ(host.calls, c.calls) << c.allInstalled << c.durable;
+    }
 }
 
 TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
