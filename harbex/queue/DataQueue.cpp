@@ -28,23 +28,6 @@ namespace {
 constexpr std::uint32_t kHeadSize = sizeof(tagDataHead);
 static_assert(kHeadSize == 4, "packet heads are stored as 4 bytes");
 
-// Packets are small and of every size: fixed-size block moves, the last one overlapping, take
-// fewer mispredicted branches than the general copy routine's size classes.
-inline void CopyPayload(std::uint8_t* target, const std::uint8_t* source, std::size_t size) {
-    if (size >= 32) {
-        std::size_t done = 0;
-        for (; done + 32 < size; done += 32) {
-            std::memcpy(target + done, source + done, 32);
-        }
-        std::memcpy(target + size - 32, source + size - 32, 32);
-    } else if (size >= 16) {
-        std::memcpy(target, source, 16);
-        std::memcpy(target + size - 16, source + size - 16, 16);
-    } else {
-        std::memcpy(target, source, size);
-    }
-}
-
 }  // namespace
 
 CDataQueue::CDataQueue()
@@ -80,17 +63,18 @@ bool CDataQueue::InsertData(std::uint16_t wPacketId, const void* pData, std::uin
         return false;
     }
 
-    const tagDataHead head{wDataSize, wPacketId};
     std::uint8_t* target = m_pDataBuffer + m_dwWritePos;
-    std::memcpy(target, &head, kHeadSize);
-    if (wDataSize != 0) {
-        CopyPayload(target + kHeadSize, static_cast<const std::uint8_t*>(pData), wDataSize);
-    }
-
+    // The counts change before the copies, which the compiler must assume could touch them.
     ++m_dwPacketCount;
     m_dwDataSize += packet;
     m_dwWritePos += packet;
     m_dwTerminalPos = std::max(m_dwTerminalPos, m_dwWritePos);
+
+    const tagDataHead head{wDataSize, wPacketId};
+    std::memcpy(target, &head, kHeadSize);
+    if (wDataSize != 0) {
+        std::memcpy(target + kHeadSize, pData, wDataSize);
+    }
     return true;
 }
 
@@ -130,15 +114,9 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
     tagDataHead stored;
     std::memcpy(&stored, source, kHeadSize);
     const std::uint16_t payload = stored.wPayloadSize;
-    if (payload != 0) {
-        if (pBuffer == nullptr || wBufferSize < payload) {
-            stored.wPayloadSize = 0;  // dropped: the caller sees the identifier only
-        } else {
-            CopyPayload(static_cast<std::uint8_t*>(pBuffer), source + kHeadSize, payload);
-        }
-    }
-    head = stored;
 
+    // The counts change before the copy, which the compiler must assume could touch them; the
+    // bytes stay where they are until the next insertion.
     const std::uint32_t consumed = std::min(kHeadSize + payload, m_dwDataSize);
     --m_dwPacketCount;
     m_dwDataSize -= consumed;
@@ -148,6 +126,15 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
         m_dwDataQueryPos = m_dwWritePos = m_dwTerminalPos = 0;
         m_bWrapped = false;
     }
+
+    if (payload != 0) {
+        if (pBuffer == nullptr || wBufferSize < payload) {
+            stored.wPayloadSize = 0;  // dropped: the caller sees the identifier only
+        } else {
+            std::memcpy(pBuffer, source + kHeadSize, payload);
+        }
+    }
+    head = stored;
     return true;
 }
 
