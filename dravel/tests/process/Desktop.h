@@ -37,6 +37,12 @@ bool ClickAt(const WindowSpot& window, int x, int y);
 bool AnswerMessageBox(unsigned long pid, const std::string& caption,
                       std::chrono::milliseconds limit);
 
+// The message boxes of process `pid` with caption `caption` (UTF-8) showing now.
+std::vector<long long> MessageBoxesOf(unsigned long pid, const std::string& caption);
+
+// Presses the default button of a message box as the player's key or click would.
+void PressDefaultButton(long long box);
+
 // Ends every process whose program file lies in `folder` (programs the tested program started
 // itself, such as the lobby it restarts).
 void EndProcessesIn(const std::string& folder);

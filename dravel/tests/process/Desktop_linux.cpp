@@ -154,30 +154,17 @@ bool ClickAt(const WindowSpot& window, int x, int y) {
         .has_value();
 }
 
-bool AnswerMessageBox(unsigned long pid, const std::string& caption,
-                      std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        const std::vector<long long> boxes = SearchWindows(pid, caption);
-        if (!boxes.empty()) {
-            // Without a window manager nothing gives the box the keyboard: hand it the focus,
-            // then press Enter on its default button.
-            const std::string id = std::to_string(boxes.front());
-            RunTool({"xdotool", "windowfocus", id});
-            std::this_thread::sleep_for(100ms);
-            RunTool({"xdotool", "key", "--clearmodifiers", "Return"});
-            // Gone once answered; a box that took no key is tried again.
-            for (int i = 0; i < 20; ++i) {
-                std::this_thread::sleep_for(50ms);
-                if (SearchWindows(pid, caption).empty()) {
-                    return true;
-                }
-            }
-        } else {
-            std::this_thread::sleep_for(50ms);
-        }
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+std::vector<long long> MessageBoxesOf(unsigned long pid, const std::string& caption) {
+    return SearchWindows(pid, caption);
+}
+
+void PressDefaultButton(long long box) {
+    // Without a window manager nothing gives the box the keyboard: hand it the focus, then
+    // press Enter on its default button.
+    const std::string id = std::to_string(box);
+    RunTool({"xdotool", "windowfocus", id});
+    std::this_thread::sleep_for(100ms);
+    RunTool({"xdotool", "key", "--clearmodifiers", "Return"});
 }
 
 void EndProcessesIn(const std::string& folder) {

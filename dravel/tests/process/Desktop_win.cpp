@@ -101,24 +101,17 @@ bool ClickAt(const WindowSpot& window, int x, int y) {
     return SendInput(2, presses, sizeof(INPUT)) == 2;
 }
 
-bool AnswerMessageBox(unsigned long pid, const std::string& caption,
-                      std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        if (HWND box = FindTopLevel(pid, caption, L"#32770")) {
-            // The box's OK button, as a click on it would deliver it.
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            for (int i = 0; i < 40; ++i) {
-                std::this_thread::sleep_for(50ms);
-                if (!IsWindow(box)) {
-                    return true;
-                }
-            }
-        } else {
-            std::this_thread::sleep_for(50ms);
-        }
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+std::vector<long long> MessageBoxesOf(unsigned long pid, const std::string& caption) {
+    if (HWND box = FindTopLevel(pid, caption, L"#32770")) {
+        return {static_cast<long long>(reinterpret_cast<INT_PTR>(box))};
+    }
+    return {};
+}
+
+void PressDefaultButton(long long box) {
+    // The box's OK button, as a click on it would deliver it.
+    PostMessageW(reinterpret_cast<HWND>(static_cast<INT_PTR>(box)), WM_COMMAND,
+                 MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 void EndProcessesIn(const std::string& folder) {
