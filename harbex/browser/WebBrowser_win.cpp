@@ -1,183 +1,16 @@
 // CWebBrowser on Windows: each operation is one IDispatch::Invoke of the WebBrowser control
-// with the operation's dispatch id, through Invoke below.
-#include <initializer_list>
-#include <vector>
-
+// with the operation's dispatch id, through harbex::dispatch::Invoke.
+#include "browser/Dispatch_win.h"
 #include "harbex/WebBrowser.h"
 #include "platform/Browser.h"
 #include "platform/CodePage.h"
 
 namespace {
 
+using namespace harbex::dispatch;
+
 constexpr CLSID kWebBrowserClassId = {
     0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-
-// An argument or a result, cleared when it goes. Arguments that refer to the caller's data
-// (by-reference VARIANTs, a VARIANT given by value) are wrapped without being owned.
-class Variant {
-public:
-    Variant() { VariantInit(&value_); }
-    ~Variant() {
-        if (owned_) {
-            VariantClear(&value_);
-        }
-    }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-
-    static Variant String(std::string_view ansi) {
-        Variant v;
-        const std::u16string text = platform::AnsiToUtf16(ansi);
-        V_VT(&v.value_) = VT_BSTR;
-        V_BSTR(&v.value_) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                                              static_cast<UINT>(text.size()));
-        if (V_BSTR(&v.value_) == nullptr) {
-            throw harbex::DispatchError("Invoke", E_OUTOFMEMORY);
-        }
-        return v;
-    }
-    static Variant Long(long number) {
-        Variant v;
-        V_VT(&v.value_) = VT_I4;
-        V_I4(&v.value_) = number;
-        return v;
-    }
-    static Variant Bool(int flag) {
-        Variant v;
-        V_VT(&v.value_) = VT_BOOL;
-        V_BOOL(&v.value_) = flag != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-        return v;
-    }
-    // The caller's VARIANT by reference; null is an omitted optional argument.
-    static Variant Ref(VARIANT* value) {
-        Variant v;
-        v.owned_ = false;
-        if (value == nullptr) {
-            V_VT(&v.value_) = VT_ERROR;
-            V_ERROR(&v.value_) = DISP_E_PARAMNOTFOUND;
-        } else {
-            V_VT(&v.value_) = VT_VARIANT | VT_BYREF;
-            V_VARIANTREF(&v.value_) = value;
-        }
-        return v;
-    }
-    static Variant LongRef(long* value) {
-        Variant v;
-        v.owned_ = false;
-        if (value == nullptr) {
-            V_VT(&v.value_) = VT_ERROR;
-            V_ERROR(&v.value_) = DISP_E_PARAMNOTFOUND;
-        } else {
-            V_VT(&v.value_) = VT_I4 | VT_BYREF;
-            V_I4REF(&v.value_) = value;
-        }
-        return v;
-    }
-    static Variant Borrow(const VARIANT& value) {
-        Variant v;
-        v.owned_ = false;
-        v.value_ = value;
-        return v;
-    }
-
-    Variant(Variant&& other) noexcept : value_(other.value_), owned_(other.owned_) {
-        VariantInit(&other.value_);
-    }
-
-    VARIANT* get() { return &value_; }
-    const VARIANT& value() const { return value_; }
-    // Hands the value over: the caller clears it.
-    VARIANT Release() {
-        VARIANT out = value_;
-        VariantInit(&value_);
-        return out;
-    }
-
-private:
-    VARIANT value_;
-    bool owned_ = true;
-};
-
-enum class Kind : WORD {
-    Method = DISPATCH_METHOD,
-    Get = DISPATCH_PROPERTYGET,
-    Put = DISPATCH_PROPERTYPUT,
-};
-
-// The one invoke routine: calls `id` with the arguments (in the order the interface lists them)
-// and gives the result; throws harbex::DispatchError when the control fails the call.
-Variant Invoke(IDispatch* control, std::string_view operation, DISPID id, Kind kind,
-               std::initializer_list<const Variant*> args = {}) {
-    // COM takes the arguments last first.
-    std::vector<VARIANT> reversed;
-    reversed.reserve(args.size());
-    for (auto it = args.end(); it != args.begin();) {
-        reversed.push_back((*--it)->value());
-    }
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(),
-                         kind == Kind::Put ? &named : nullptr, static_cast<UINT>(reversed.size()),
-                         kind == Kind::Put ? 1u : 0u};
-    Variant result;
-    EXCEPINFO exception = {};
-    UINT argumentError = 0;
-    HRESULT hr =
-        control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
-                        kind == Kind::Put ? nullptr : result.get(), &exception, &argumentError);
-    if (hr == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn != nullptr) {
-            exception.pfnDeferredFillIn(&exception);
-        }
-        if (FAILED(exception.scode)) {
-            hr = exception.scode;
-        }
-    }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    if (FAILED(hr)) {
-        throw harbex::DispatchError(operation, hr);
-    }
-    return result;
-}
-
-// Results, converted as the automation types ask; a result of another type that cannot be
-// converted is a failed call.
-void Convert(Variant& result, std::string_view operation, VARTYPE type) {
-    const HRESULT hr = VariantChangeType(result.get(), result.get(), 0, type);
-    if (FAILED(hr)) {
-        throw harbex::DispatchError(operation, hr);
-    }
-}
-
-std::string AsString(Variant result, std::string_view operation) {
-    Convert(result, operation, VT_BSTR);
-    const BSTR text = V_BSTR(result.get());
-    return text == nullptr ? std::string()
-                           : platform::Utf16ToAnsi(std::u16string_view(
-                                 reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
-}
-
-long AsLong(Variant result, std::string_view operation) {
-    Convert(result, operation, VT_I4);
-    return V_I4(result.get());
-}
-
-int AsBool(Variant result, std::string_view operation) {
-    Convert(result, operation, VT_BOOL);
-    return V_BOOL(result.get()) != VARIANT_FALSE ? 1 : 0;
-}
-
-// A counted reference for the caller; null stays null.
-IDispatch* AsDispatch(Variant result, std::string_view operation) {
-    if (V_VT(result.get()) == VT_EMPTY || V_VT(result.get()) == VT_NULL) {
-        return nullptr;
-    }
-    Convert(result, operation, VT_DISPATCH);
-    IDispatch* object = V_DISPATCH(result.get());
-    V_VT(result.get()) = VT_EMPTY;  // the reference goes to the caller
-    return object;
-}
 
 }  // namespace
 
@@ -248,13 +81,8 @@ HARBEX_METHOD(Quit, 300)
 
 void CWebBrowser::Navigate(std::string_view URL, VARIANT* Flags, VARIANT* TargetFrameName,
                            VARIANT* PostData, VARIANT* Headers) {
-    const Variant url = Variant::String(URL);
-    const Variant flags = Variant::Ref(Flags);
-    const Variant target = Variant::Ref(TargetFrameName);
-    const Variant post = Variant::Ref(PostData);
-    const Variant headers = Variant::Ref(Headers);
-    Invoke(Control("Navigate"), "Navigate", 104, Kind::Method,
-           {&url, &flags, &target, &post, &headers});
+    InvokeNavigation(Control("Navigate"), "Navigate", 104, Variant::String(URL), Flags,
+                     TargetFrameName, PostData, Headers);
 }
 
 void CWebBrowser::Refresh2(VARIANT* Level) {
@@ -281,13 +109,8 @@ VARIANT CWebBrowser::GetProperty(std::string_view Property) {
 
 void CWebBrowser::Navigate2(VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName,
                             VARIANT* PostData, VARIANT* Headers) {
-    const Variant url = Variant::Ref(URL);
-    const Variant flags = Variant::Ref(Flags);
-    const Variant target = Variant::Ref(TargetFrameName);
-    const Variant post = Variant::Ref(PostData);
-    const Variant headers = Variant::Ref(Headers);
-    Invoke(Control("Navigate2"), "Navigate2", 500, Kind::Method,
-           {&url, &flags, &target, &post, &headers});
+    InvokeNavigation(Control("Navigate2"), "Navigate2", 500, Variant::Ref(URL), Flags,
+                     TargetFrameName, PostData, Headers);
 }
 
 long CWebBrowser::QueryStatusWB(long cmdID) {
