@@ -22,7 +22,9 @@ std::string ErrorText(DWORD code) {
 
 // Writes the file's content to the disk; on failure `code` holds the system's code.
 bool ForceToDisk(const std::string& path, DWORD& code) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    // Whoever else has the file open (a virus scanner) keeps it: we only flush.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         code = GetLastError();

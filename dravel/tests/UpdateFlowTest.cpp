@@ -411,7 +411,7 @@ TEST_F(UpdateFlowTest, FinishedGameDownloadNotifiesThenRecordsTheVersion) {
     EXPECT_EQ(flow.State(), FlowState::kInstalling);
     flow.OnStatusCallback(0, 0, DS_INSTALLING, "installing");
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls, Calls({"buttons off", "post 4 0", "post 2 12", "durable",
+    EXPECT_EQ(host.calls, Calls({"buttons off", "durable", "post 4 0", "post 2 12",
                                  "write 12_Update.xml=2.0", "close"}));
     EXPECT_EQ(flow.State(), FlowState::kClosing);
 }
@@ -450,7 +450,7 @@ TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
     flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
     EXPECT_EQ(host.calls,
-              Calls({"buttons off", kLobbyStart, "durable", "write Update.xml=2.0", "close"}));
+              Calls({"buttons off", "durable", kLobbyStart, "write Update.xml=2.0", "close"}));
 }
 
 TEST_F(UpdateFlowTest, FailedGameDownloadLogsTheLastFileAndSendsOnlyTheGameCode) {
