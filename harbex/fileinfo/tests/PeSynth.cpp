@@ -66,15 +66,16 @@ Bytes Serialize(const VersionNode& node) {
     return out;
 }
 
-VersionNode VersionTree(const VersionSpec& spec) {
+VersionNode VersionTree(const VersionRecipe& recipe) {
     VersionNode root{u"VS_VERSION_INFO", 0, {}, 52, {}};
-    for (std::uint32_t field : {0xFEEF04BDu, 0x00010000u, spec.fileMS, spec.fileLS, spec.productMS,
-                                spec.productLS, 0x3Fu, 0u, 0x00040004u, 2u, 0u, 0u, 0u}) {
+    for (std::uint32_t field :
+         {0xFEEF04BDu, 0x00010000u, recipe.fileMS, recipe.fileLS, recipe.productMS,
+          recipe.productLS, 0x3Fu, 0u, 0x00040004u, 2u, 0u, 0u, 0u}) {
         Append32(root.value, field);
     }
-    if (!spec.tables.empty()) {
+    if (!recipe.tables.empty()) {
         VersionNode stringInfo{u"StringFileInfo", 1, {}, 0, {}};
-        for (const StringTable& table : spec.tables) {
+        for (const StringTable& table : recipe.tables) {
             VersionNode tableNode{table.name, 1, {}, 0, {}};
             for (const auto& [key, text] : table.strings) {
                 tableNode.children.push_back(TextNode(key, text));
@@ -83,9 +84,9 @@ VersionNode VersionTree(const VersionSpec& spec) {
         }
         root.children.push_back(stringInfo);
     }
-    if (!spec.translations.empty()) {
+    if (!recipe.translations.empty()) {
         VersionNode translation{u"Translation", 0, {}, 0, {}};
-        for (std::uint32_t entry : spec.translations) {
+        for (std::uint32_t entry : recipe.translations) {
             Append32(translation.value, entry);
         }
         translation.valueLength = static_cast<std::uint16_t>(translation.value.size());
@@ -94,13 +95,13 @@ VersionNode VersionTree(const VersionSpec& spec) {
     return root;
 }
 
-Bytes VersionBlock(const VersionSpec& spec) {
-    return Serialize(VersionTree(spec));
+Bytes VersionBlock(const VersionRecipe& recipe) {
+    return Serialize(VersionTree(recipe));
 }
 
-Bytes BuildPe(const PeSpec& spec) {
+Bytes BuildPe(const PeRecipe& recipe) {
     // The resource section: type, name and language directories, data entries, then data.
-    std::vector<ResourceEntry> resources = spec.resources;
+    std::vector<ResourceEntry> resources = recipe.resources;
     std::sort(
         resources.begin(), resources.end(),
         [](const ResourceEntry& a, const ResourceEntry& b) { return a.language < b.language; });
@@ -113,10 +114,10 @@ Bytes BuildPe(const PeSpec& spec) {
         Append16(rsrc, idCount);
     };
     directory(1);
-    Append32(rsrc, spec.typeId);
+    Append32(rsrc, recipe.typeId);
     Append32(rsrc, 0x80000000u | kNameDirectory);
     directory(1);
-    Append32(rsrc, spec.nameId);
+    Append32(rsrc, recipe.nameId);
     Append32(rsrc, 0x80000000u | kLanguageDirectory);
     directory(static_cast<std::uint16_t>(resources.size()));
     std::size_t dataEntries = kLanguageDirectory + 16 + 8 * resources.size();
@@ -146,19 +147,19 @@ Bytes BuildPe(const PeSpec& spec) {
     Put32(pe, 0x3C, kNtOffset);
     Put32(pe, kNtOffset, 0x00004550);
     const std::size_t file = kNtOffset + 4;
-    const std::uint16_t optionalSize = spec.pe32 ? 224 : 240;
-    Put16(pe, file, spec.pe32 ? 0x014C : 0x8664);
+    const std::uint16_t optionalSize = recipe.pe32 ? 224 : 240;
+    Put16(pe, file, recipe.pe32 ? 0x014C : 0x8664);
     Put16(pe, file + 2, 2);
     Put16(pe, file + 16, optionalSize);
-    Put16(pe, file + 18, spec.pe32 ? 0x2102 : 0x2022);
+    Put16(pe, file + 18, recipe.pe32 ? 0x2102 : 0x2022);
 
     const std::size_t opt = file + 20;
-    Put16(pe, opt, spec.pe32 ? 0x10B : 0x20B);
+    Put16(pe, opt, recipe.pe32 ? 0x10B : 0x20B);
     pe[opt + 2] = 2;
     Put32(pe, opt + 4, 0x200);
     Put32(pe, opt + 8, static_cast<std::uint32_t>(rsrcRaw));
     Put32(pe, opt + 20, 0x1000);
-    if (spec.pe32) {
+    if (recipe.pe32) {
         Put32(pe, opt + 24, 0x2000);
         Put32(pe, opt + 28, 0x10000000);
     } else {
@@ -173,7 +174,7 @@ Bytes BuildPe(const PeSpec& spec) {
     Put32(pe, opt + 60, 0x200);
     Put16(pe, opt + 68, 2);
     const std::size_t stack = opt + 72;
-    if (spec.pe32) {
+    if (recipe.pe32) {
         Put32(pe, stack, 0x100000);
         Put32(pe, stack + 4, 0x1000);
         Put32(pe, stack + 8, 0x100000);
@@ -184,7 +185,7 @@ Bytes BuildPe(const PeSpec& spec) {
         Put32(pe, stack + 16, 0x100000);
         Put32(pe, stack + 24, 0x1000);
     }
-    const std::size_t count = opt + (spec.pe32 ? 92 : 108);
+    const std::size_t count = opt + (recipe.pe32 ? 92 : 108);
     Put32(pe, count, 16);
     Put32(pe, count + 4 + 2 * 8, kRsrcRva);
     Put32(pe, count + 4 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrc.size()));
@@ -211,9 +212,9 @@ Bytes BuildPe(const PeSpec& spec) {
 }
 
 Bytes BuildPe(const Bytes& resource) {
-    PeSpec spec;
-    spec.resources.push_back({0x0409, resource});
-    return BuildPe(spec);
+    PeRecipe recipe;
+    recipe.resources.push_back({0x0409, resource});
+    return BuildPe(recipe);
 }
 
 }  // namespace fileinfo_test

@@ -28,7 +28,7 @@ struct StringTable {
     std::vector<std::pair<std::u16string, std::u16string>> strings;
 };
 
-struct VersionSpec {
+struct VersionRecipe {
     std::uint32_t fileMS = 0x00010002, fileLS = 0x00030004;
     std::uint32_t productMS = 0x00050006, productLS = 0x00070008;
     // Each entry as stored: language in the low half, code page in the high half. Empty
@@ -37,15 +37,15 @@ struct VersionSpec {
     std::vector<StringTable> tables;
 };
 
-VersionNode VersionTree(const VersionSpec& spec);
-Bytes VersionBlock(const VersionSpec& spec);
+VersionNode VersionTree(const VersionRecipe& recipe);
+Bytes VersionBlock(const VersionRecipe& recipe);
 
 struct ResourceEntry {
     std::uint16_t language = 0x0409;
     Bytes data;
 };
 
-struct PeSpec {
+struct PeRecipe {
     bool pe32 = false;  // PE32 instead of PE32+
     std::uint32_t typeId = 16;
     std::uint32_t nameId = 1;
@@ -60,7 +60,7 @@ inline constexpr std::uint32_t kRsrcRva = 0x2000;
 inline constexpr std::size_t kNameDirectory = 24;
 inline constexpr std::size_t kLanguageDirectory = 48;
 
-Bytes BuildPe(const PeSpec& spec);
+Bytes BuildPe(const PeRecipe& recipe);
 
 // A library with one resource in language 0x0409.
 Bytes BuildPe(const Bytes& resource);

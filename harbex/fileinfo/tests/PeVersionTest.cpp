@@ -17,9 +17,9 @@ namespace hf = harbex::fileinfo;
 const hf::AnsiCodec kAnsi{&platform::Utf16ToAnsi, &platform::AnsiToUtf16};
 
 Bytes SampleResource() {
-    VersionSpec spec;
-    spec.tables = {{u"040904b0", {{u"FileVersion", u"1.2.3.4"}, {u"CompanyName", u"Synth"}}}};
-    return VersionBlock(spec);
+    VersionRecipe recipe;
+    recipe.tables = {{u"040904b0", {{u"FileVersion", u"1.2.3.4"}, {u"CompanyName", u"Synth"}}}};
+    return VersionBlock(recipe);
 }
 
 std::optional<hf::VersionResource> Find(const Bytes& file) {
@@ -219,8 +219,8 @@ TEST(PeVersionQuery, DepthIsLimited) {
     for (int i = 0; i < 16; ++i) {
         node = VersionNode{u"n", 1, {}, 0, {node}};
     }
-    VersionSpec spec;
-    VersionNode root = VersionTree(spec);
+    VersionRecipe recipe;
+    VersionNode root = VersionTree(recipe);
     root.children = {node};  // 18 levels in all
     EXPECT_FALSE(Block(Serialize(root)).Sound());
     root.children = {node.children.front()};  // 17

@@ -190,9 +190,9 @@ const std::map<std::string, std::string> kAllStrings = {
     {"FileDescription", "A synthesised library"}};
 
 Bytes EnglishResource() {
-    VersionSpec spec;
-    spec.tables = {Table("040904b0", kAllStrings)};
-    return VersionBlock(spec);
+    VersionRecipe recipe;
+    recipe.tables = {Table("040904b0", kAllStrings)};
+    return VersionBlock(recipe);
 }
 
 struct Case {
@@ -202,10 +202,10 @@ struct Case {
 };
 
 Bytes WithFileVersion(const std::string& text, std::uint32_t translation) {
-    VersionSpec spec;
-    spec.translations = {translation};
-    spec.tables = {Table("040904b0", {{"FileVersion", text}})};
-    return VersionBlock(spec);
+    VersionRecipe recipe;
+    recipe.translations = {translation};
+    recipe.tables = {Table("040904b0", {{"FileVersion", text}})};
+    return VersionBlock(recipe);
 }
 
 std::vector<Case> Cases() {
@@ -213,59 +213,59 @@ std::vector<Case> Cases() {
     Bytes english = EnglishResource();
     cases.push_back({"english", BuildPe(english), Expected(english, 0x040904B0, kAllStrings)});
 
-    PeSpec pe32;
+    PeRecipe pe32;
     pe32.pe32 = true;
     pe32.resources = {{0x0409, english}};
     cases.push_back({"pe32", BuildPe(pe32), Expected(english, 0x040904B0, kAllStrings)});
 
     {  // Without a translation the table "00000000" is read.
-        VersionSpec spec;
-        spec.translations = {};
-        spec.tables = {Table("00000000", {{"FileVersion", "9.9"}}),
-                       Table("040904b0", {{"FileVersion", "1.0"}})};
-        Bytes r = VersionBlock(spec);
+        VersionRecipe recipe;
+        recipe.translations = {};
+        recipe.tables = {Table("00000000", {{"FileVersion", "9.9"}}),
+                         Table("040904b0", {{"FileVersion", "1.0"}})};
+        Bytes r = VersionBlock(recipe);
         cases.push_back({"no_translation", BuildPe(r), Expected(r, 0, {{"FileVersion", "9.9"}})});
     }
     {  // The first translation decides; table names and keys match in any letter case.
-        VersionSpec spec;
-        spec.translations = {0x04E40407, 0x04B00409};
-        spec.tables = {Table("040904b0", {{"FileVersion", "en"}}),
-                       Table("040704E4", {{"FILEVERSION", "de"}, {"productversion", "p-de"}})};
-        Bytes r = VersionBlock(spec);
+        VersionRecipe recipe;
+        recipe.translations = {0x04E40407, 0x04B00409};
+        recipe.tables = {Table("040904b0", {{"FileVersion", "en"}}),
+                         Table("040704E4", {{"FILEVERSION", "de"}, {"productversion", "p-de"}})};
+        Bytes r = VersionBlock(recipe);
         cases.push_back(
             {"two_tables", BuildPe(r),
              Expected(r, 0x040704E4, {{"FileVersion", "de"}, {"ProductVersion", "p-de"}})});
     }
     {  // A missing name gives null, an empty value gives an empty text.
-        VersionSpec spec;
-        spec.tables = {Table("040904b0", {{"FileVersion", "1.0"}, {"CompanyName", ""}})};
-        Bytes r = VersionBlock(spec);
+        VersionRecipe recipe;
+        recipe.tables = {Table("040904b0", {{"FileVersion", "1.0"}, {"CompanyName", ""}})};
+        Bytes r = VersionBlock(recipe);
         cases.push_back({"missing_and_empty", BuildPe(r),
                          Expected(r, 0x040904B0, {{"FileVersion", "1.0"}, {"CompanyName", ""}})});
     }
     {  // Several languages: Simplified Chinese before US English.
         Bytes en = WithFileVersion("en", 0x04B00409);
         Bytes zh = WithFileVersion("zh", 0x04B00409);
-        PeSpec spec;
-        spec.resources = {{0x0409, en}, {0x0804, zh}};
+        PeRecipe recipe;
+        recipe.resources = {{0x0409, en}, {0x0804, zh}};
         cases.push_back(
-            {"chinese_first", BuildPe(spec), Expected(zh, 0x040904B0, {{"FileVersion", "zh"}})});
+            {"chinese_first", BuildPe(recipe), Expected(zh, 0x040904B0, {{"FileVersion", "zh"}})});
     }
     {  // The language-neutral resource before any other.
         Bytes neutral = WithFileVersion("neutral", 0x04B00409);
         Bytes zh = WithFileVersion("zh", 0x04B00409);
-        PeSpec spec;
-        spec.resources = {{0x0804, zh}, {0x0000, neutral}};
-        cases.push_back({"neutral_first", BuildPe(spec),
+        PeRecipe recipe;
+        recipe.resources = {{0x0804, zh}, {0x0000, neutral}};
+        cases.push_back({"neutral_first", BuildPe(recipe),
                          Expected(neutral, 0x040904B0, {{"FileVersion", "neutral"}})});
     }
     {  // None of the preferred languages: the first one.
         Bytes fr = WithFileVersion("fr", 0x04B00409);
         Bytes de = WithFileVersion("de", 0x04B00409);
-        PeSpec spec;
-        spec.resources = {{0x040C, fr}, {0x0407, de}};
+        PeRecipe recipe;
+        recipe.resources = {{0x040C, fr}, {0x0407, de}};
         cases.push_back(
-            {"first_language", BuildPe(spec), Expected(de, 0x040904B0, {{"FileVersion", "de"}})});
+            {"first_language", BuildPe(recipe), Expected(de, 0x040904B0, {{"FileVersion", "de"}})});
     }
     {  // A resource of 2046 bytes is reported as 4096 and still fits; one more byte does not.
         Bytes largest = english;
@@ -276,15 +276,15 @@ std::vector<Case> Cases() {
         cases.push_back({"oversized", BuildPe(oversized), Answers{}});
     }
     {  // Only the name every version resource has counts.
-        PeSpec spec;
-        spec.nameId = 2;
-        spec.resources = {{0x0409, english}};
-        cases.push_back({"other_name", BuildPe(spec), Answers{}});
+        PeRecipe recipe;
+        recipe.nameId = 2;
+        recipe.resources = {{0x0409, english}};
+        cases.push_back({"other_name", BuildPe(recipe), Answers{}});
     }
     {  // A translation entry shorter than 32 bits is no translation.
-        VersionSpec spec;
-        spec.tables = {Table("040904b0", {{"FileVersion", "1.0"}})};
-        VersionNode tree = VersionTree(spec);
+        VersionRecipe recipe;
+        recipe.tables = {Table("040904b0", {{"FileVersion", "1.0"}})};
+        VersionNode tree = VersionTree(recipe);
         VersionNode& translation = tree.children.back().children.front();
         translation.value = {0x09, 0x04};
         translation.valueLength = 2;
@@ -292,8 +292,8 @@ std::vector<Case> Cases() {
         cases.push_back({"short_translation", BuildPe(r), Expected(r, 0, {})});
     }
     {  // A fixed record of the wrong length refuses the file.
-        VersionSpec spec;
-        VersionNode tree = VersionTree(spec);
+        VersionRecipe recipe;
+        VersionNode tree = VersionTree(recipe);
         tree.value.resize(48);
         tree.valueLength = 48;
         cases.push_back({"short_fixed_record", BuildPe(Serialize(tree)), Answers{}});
@@ -424,7 +424,7 @@ TEST_F(WinFileInfoTest, GettersAndNumericVersions) {
 }
 
 TEST_F(WinFileInfoTest, SecondOpenReplacesOrResets) {
-    VersionSpec other;
+    VersionRecipe other;
     other.fileMS = 0x00090000;
     other.fileLS = 0;
     other.translations = {0x04B00804};
@@ -456,7 +456,7 @@ TEST_F(WinFileInfoTest, SecondOpenReplacesOrResets) {
 }
 
 TEST_F(WinFileInfoTest, CopiesAnswerFromTheirOwnBlock) {
-    VersionSpec other;
+    VersionRecipe other;
     other.fileMS = 0x00090000;
     other.tables = {Table("040904b0", {{"FileVersion", "9.0"}})};
     TempFile second("second", BuildPe(VersionBlock(other)));
@@ -491,12 +491,12 @@ TEST_F(WinFileInfoTest, CopiesAnswerFromTheirOwnBlock) {
 }
 
 TEST_F(WinFileInfoTest, ChineseTextsNamesAndFileNamesInTheAnsiCodePage) {
-    VersionSpec spec;
-    spec.translations = {0x04B00804};
+    VersionRecipe recipe;
+    recipe.translations = {0x04B00804};
     // A Chinese product name, and a Chinese key with a Chinese value.
-    spec.tables = {
+    recipe.tables = {
         {u"080404b0", {{u"ProductName", u"\u4E2D\u6587\u5E93"}, {u"\u540D\u79F0", u"\u503C"}}}};
-    Bytes file = BuildPe(VersionBlock(spec));
+    Bytes file = BuildPe(VersionBlock(recipe));
     // The file's own name is Chinese too, held in the ANSI code page by the caller.
     fs::path path = fs::temp_directory_path() / fs::path(u8"harbex_fileinfo_\u7248\u672C.dll");
     std::ofstream(path, std::ios::binary)
@@ -530,9 +530,9 @@ TEST_F(WinFileInfoTest, NamesUpToTheQueryPathLimit) {
     // "\StringFileInfo\xxxxxxxx\" takes 25 of the path's 127 characters.
     std::string longest(102, 'n');
     std::string tooLong(103, 'n');
-    VersionSpec spec;
-    spec.tables = {Table("040904b0", {{longest, "fits"}, {tooLong, "never"}})};
-    TempFile file("long_names", BuildPe(VersionBlock(spec)));
+    VersionRecipe recipe;
+    recipe.tables = {Table("040904b0", {{longest, "fits"}, {tooLong, "never"}})};
+    TempFile file("long_names", BuildPe(VersionBlock(recipe)));
     Probe reader;
     ASSERT_TRUE(reader.OpenWinFile(file.Path().c_str()));
     EXPECT_STREQ(reader.QueryValue(longest.c_str()), "fits");
