@@ -406,7 +406,10 @@ int CDownloadMgr::OnInstallProc() {
             all = false;
         }
     }
-    m_allInstalled.store(all);
+    // Here, on the worker, the window stays responsive while the disk catches up. A file that
+    // cannot be forced to the disk counts as not installed: the version is not recorded, and
+    // the next run checks every file again.
+    m_allInstalled.store(all && MakeNewFilesDurable());
     Report(0, 0, DS_FINISHED, nullptr, false);
     return 0;
 }
@@ -415,12 +418,16 @@ bool CDownloadMgr::MoveIntoPlace(tagDownloadTask& task, bool installPass, const 
                                  int line) {
     const std::string staging = StagingPath(task);
     const std::string installed = InstalledPath(task, installPass);
+    // A file that replaces another is forced to the disk by the move itself; new ones wait to
+    // be forced together at the end.
+    const bool replacing = m_services.files->Exists(installed);
     int code = 0;
     std::string error;
     if (m_services.files->PutInPlace(staging, installed, code, error)) {
         task.installed = true;
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_installedPaths.push_back(installed);
+        if (!replacing) {
+            m_newFiles.push_back(installed);
+        }
         return true;
     }
     char prefix[32];
@@ -429,13 +436,8 @@ bool CDownloadMgr::MoveIntoPlace(tagDownloadTask& task, bool installPass, const 
     return false;
 }
 
-bool CDownloadMgr::MakeInstalledFilesDurable() {
-    std::vector<std::string> paths;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        paths = m_installedPaths;
-    }
-    return paths.empty() || m_services.files->MakeDurable(paths);
+bool CDownloadMgr::MakeNewFilesDurable() {
+    return m_newFiles.empty() || m_services.files->MakeDurable(m_newFiles);
 }
 
 std::string CDownloadMgr::StagingPath(const tagDownloadTask& task) const {

@@ -146,12 +146,9 @@ public:
     int GetStatus() const { return m_status.load(); }
     std::uint64_t GetReceivedBytes() const { return m_receivedBytes.load(); }
     void SetReceivedBytes(std::uint64_t bytes) { m_receivedBytes.store(bytes); }
-    // True once the install pass has put every queued file in place; only then may the
-    // manifest's version be recorded as installed.
+    // True once the install pass has put every queued file in place and on the disk; only then
+    // may the manifest's version be recorded as installed.
     bool AllInstalled() const { return m_allInstalled.load(); }
-    // Forces every file this manager put in place to the disk, together; false when the system
-    // reports a failure. Called before the update is recorded as installed.
-    bool MakeInstalledFilesDurable();
 
     // The passes, run by the worker: download pass 0 (all fetched), 1 (failed, DS_FAILED) or
     // 2 (aborted, DS_ABORTED); install pass 0.
@@ -172,6 +169,8 @@ private:
     AttemptEnd RunAttempt(tagDownloadTask& task, std::size_t index, std::size_t count,
                           AttemptFailure& failure);
     bool MoveIntoPlace(tagDownloadTask& task, bool installPass, const char* source, int line);
+    // Forces the files that were new to the installation to the disk, together.
+    bool MakeNewFilesDurable();
     std::string InstalledPath(const tagDownloadTask& task, bool installPass) const;
     std::string StagingPath(const tagDownloadTask& task) const;
     void CreateFoldersOf(const std::string& localName);
@@ -187,10 +186,10 @@ private:
     std::string m_stagingFolder;
     std::string m_targetFolder;
 
-    mutable std::mutex m_lock;  // guards the lists, the start signal and the pause
+    mutable std::mutex m_lock;  // guards the list, the start signal and the pause
     std::condition_variable m_wake;
     std::vector<std::unique_ptr<tagDownloadTask>> m_tasks;
-    std::vector<std::string> m_installedPaths;
+    std::vector<std::string> m_newFiles;  // put in place where no file was; the passes only
     int m_lastId = 0;
     bool m_startSignalled = false;
     bool m_started = false;

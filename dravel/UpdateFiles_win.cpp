@@ -20,14 +20,22 @@ std::string ErrorText(DWORD code) {
     return text;
 }
 
-// Writes the file's content to the disk; on failure `code` holds the system's code.
+// Writes the file's content to the disk; on failure `code` holds the system's code. Whoever
+// else has the file open keeps it; one that holds it without sharing writes (a virus scanner
+// looking at a new file) usually lets go within a moment, so that is waited for briefly.
 bool ForceToDisk(const std::string& path, DWORD& code) {
-    // Whoever else has the file open (a virus scanner) keeps it: we only flush.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         code = GetLastError();
+        if (file != INVALID_HANDLE_VALUE || code != ERROR_SHARING_VIOLATION) {
+            break;
+        }
+        Sleep(50);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     const BOOL flushed = FlushFileBuffers(file);
@@ -109,8 +117,9 @@ public:
             return false;
         }
         // Same folder, so the move is a rename of the directory entry, never a copy that a
-        // crash could cut short.
-        if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        // crash could cut short; WRITE_THROUGH returns only once the rename is on the disk.
+        if (!MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             code = GetLastError();
             errorCode = static_cast<int>(code);
             error = ErrorText(code);

@@ -293,16 +293,12 @@ void UpdateFlow::OnStatusCallback(int /*value1*/, int /*value2*/, int code,
 
 void UpdateFlow::OnInstalled() {
     SetState(FlowState::kClosing);
-    // The files go to the disk before anything starts them (a program holding a file open could
-    // keep it from being flushed), and the version is recorded only for files on the disk:
-    // after a power cut, a run that finds the version current would never look at them again.
-    const bool installed = m_host.AllInstalled() && m_host.MakeInstalledFilesDurable();
     if (IsLobbyManifest()) {
         StartLobby();
     } else if (Mode() != UPDATE_MODE_VERIFY) {
         m_host.NotifyLobby(EndOfRunNotifications());
     }
-    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, installed));
+    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, m_host.AllInstalled()));
     m_host.CloseWindow();
 }
 

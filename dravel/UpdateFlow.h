@@ -131,8 +131,6 @@ public:
     virtual int DownloadStatus() = 0;
     virtual void AbortDownloads() = 0;
     virtual bool AllInstalled() = 0;
-    // Forces the installed files to the disk; false when the system reports a failure.
-    virtual bool MakeInstalledFilesDurable() = 0;
 };
 
 // The states of one run.

@@ -474,8 +474,4 @@ bool CDravelDlg::AllInstalled() {
     return m_downloadMgr.AllInstalled();
 }
 
-bool CDravelDlg::MakeInstalledFilesDurable() {
-    return m_downloadMgr.MakeInstalledFilesDurable();
-}
-
 }  // namespace dravel::app

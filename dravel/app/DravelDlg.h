@@ -128,7 +128,6 @@ private:
     int DownloadStatus() override;
     void AbortDownloads() override;
     bool AllInstalled() override;
-    bool MakeInstalledFilesDurable() override;
 
     MessageLoop* m_pLoop;
     const UpdateCommandLine m_commandLine;

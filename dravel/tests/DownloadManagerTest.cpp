@@ -214,6 +214,7 @@ TEST_F(DownloadTest, AMoveThatFailsTwiceKeepsTheOldFileAndIsReported) {
 TEST_F(DownloadTest, TheInstallPassRetriesAFailedMoveAndDropsTheQvSuffix) {
     fetcher.files["a.txt"] = "new a";
     fetcher.files["pack.qv"] = "packed";
+    WriteFile(folder / "a.txt", "old a");
     files.failingMoves[folder / "a.txt"] = 1;
     files.failingMoves[folder / "pack.qv"] = 1;
     auto manager = Manager({"a.txt", "pack.qv"});
@@ -222,9 +223,20 @@ TEST_F(DownloadTest, TheInstallPassRetriesAFailedMoveAndDropsTheQvSuffix) {
     EXPECT_EQ(ReadFile(folder / "a.txt"), "new a");
     EXPECT_EQ(ReadFile(folder / "pack"), "packed");
     EXPECT_TRUE(manager->AllInstalled());
-    // What is forced to the disk is what ended up installed, under its final names.
-    EXPECT_TRUE(manager->MakeInstalledFilesDurable());
-    EXPECT_EQ(files.madeDurable, (std::vector<std::string>{folder / "a.txt", folder / "pack"}));
+    // The new file is forced to the disk at the end, under its final name; the replaced one
+    // already was, by its move.
+    EXPECT_EQ(files.madeDurable, std::vector<std::string>{folder / "pack"});
+}
+
+TEST_F(DownloadTest, NewFilesThatCannotReachTheDiskAreNotInstalled) {
+    fetcher.files["a.txt"] = "new a";
+    files.durableFails = true;
+    auto manager = Manager({"a.txt"});
+    EXPECT_EQ(manager->OnDownloadProc(), 0);
+    manager->OnInstallProc();
+    EXPECT_EQ(ReadFile(folder / "a.txt"), "new a");
+    EXPECT_FALSE(manager->AllInstalled());  // so the version is not recorded
+    EXPECT_EQ(sink.Codes().back(), DS_FINISHED);
 }
 
 TEST_F(DownloadTest, ForcingFilesToTheDiskFailsForAFileThatIsNotThere) {

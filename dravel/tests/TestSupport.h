@@ -256,6 +256,7 @@ class MoveFailingFiles : public IUpdateFileSystem {
 public:
     std::map<std::string, int> failingMoves;  // target path -> failures left
     std::vector<std::string> madeDurable;     // every path MakeDurable was given, in order
+    bool durableFails = false;
 
     bool Exists(const std::string& path) override { return m_real->Exists(path); }
     bool IsFolder(const std::string& path) override { return m_real->IsFolder(path); }
@@ -277,7 +278,7 @@ public:
     }
     bool MakeDurable(const std::vector<std::string>& paths) override {
         madeDurable.insert(madeDurable.end(), paths.begin(), paths.end());
-        return m_real->MakeDurable(paths);
+        return !durableFails && m_real->MakeDurable(paths);
     }
     bool RemoveFile(const std::string& path) override { return m_real->RemoveFile(path); }
 

@@ -42,7 +42,6 @@ public:
     bool startOk = true;
     int status = 0;
     bool allInstalled = true;
-    bool durable = true;
 
     bool LobbyWindowExists() override {
         calls.push_back("exists?");
@@ -114,10 +113,6 @@ public:
     int DownloadStatus() override { return status; }
     void AbortDownloads() override { calls.push_back("abort"); }
     bool AllInstalled() override { return allInstalled; }
-    bool MakeInstalledFilesDurable() override {
-        calls.push_back("durable");
-        return durable;
-    }
 
 private:
     bool Lobby() {
@@ -411,32 +406,20 @@ TEST_F(UpdateFlowTest, FinishedGameDownloadNotifiesThenRecordsTheVersion) {
     EXPECT_EQ(flow.State(), FlowState::kInstalling);
     flow.OnStatusCallback(0, 0, DS_INSTALLING, "installing");
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls, Calls({"buttons off", "durable", "post 4 0", "post 2 12",
-                                 "write 12_Update.xml=2.0", "close"}));
+    EXPECT_EQ(host.calls,
+              Calls({"buttons off", "post 4 0", "post 2 12", "write 12_Update.xml=2.0", "close"}));
     EXPECT_EQ(flow.State(), FlowState::kClosing);
 }
 
-TEST_F(UpdateFlowTest, AFileLeftOutOrNotOnTheDiskRecordsTheEmptyVersion) {
-    struct Case {
-        bool allInstalled;
-        bool durable;
-        std::vector<std::string> calls;
-    };
+TEST_F(UpdateFlowTest, FinishedDownloadRecordsTheEmptyVersionWhenAFileStayedOut) {
+    host.check = Queued("2.0");
+    host.allInstalled = false;
+    UpdateFlow flow = Flow("12_Update.xml", 998);
+    RunToDownload(flow);
+    flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
+    flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
     // Mode 998: a finished game download tells the lobby nothing.
-    const Case cases[] = {
-        {false, true, {"buttons off", "write 12_Update.xml=", "close"}},
-        {true, false, {"buttons off", "durable", "write 12_Update.xml=", "close"}},
-    };
-    for (const Case& c : cases) {
-        host.check = Queued("2.0");
-        host.allInstalled = c.allInstalled;
-        host.durable = c.durable;
-        UpdateFlow flow = Flow("12_Update.xml", 998);
-        RunToDownload(flow);
-        flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
-        flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-        EXPECT_EQ(host.calls, c.calls) << c.allInstalled << c.durable;
-    }
+    EXPECT_EQ(host.calls, Calls({"buttons off", "write 12_Update.xml=", "close"}));
 }
 
 TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
@@ -449,8 +432,7 @@ TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
     host.calls.clear();
     flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
-    EXPECT_EQ(host.calls,
-              Calls({"buttons off", "durable", kLobbyStart, "write Update.xml=2.0", "close"}));
+    EXPECT_EQ(host.calls, Calls({"buttons off", kLobbyStart, "write Update.xml=2.0", "close"}));
 }
 
 TEST_F(UpdateFlowTest, FailedGameDownloadLogsTheLastFileAndSendsOnlyTheGameCode) {
