@@ -20,6 +20,14 @@ std::string ErrorText(int code) {
     return strerror_r(code, buffer, sizeof buffer);
 }
 
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Writes the file's content to the disk; on failure `errorCode` holds the system's code.
 bool ForceToDisk(const std::string& path, int& errorCode) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -114,26 +122,39 @@ public:
     }
 
     bool MakeDurable(const std::vector<std::string>& paths) override {
-        // One file system sync per device writes every file and folder entry on it at once.
-        std::vector<dev_t> synced;
+        // Not a sync of the whole file system: that would wait for whatever else is writing to
+        // it. Writing starts for every file first, so the disk works on them together and the
+        // syncs that follow mostly find their file written and its journal entry committed.
         for (const std::string& path : paths) {
-            struct stat info {};
-            if (stat(path.c_str(), &info) != 0) {
-                return false;
-            }
-            if (std::find(synced.begin(), synced.end(), info.st_dev) != synced.end()) {
-                continue;
-            }
             const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) {
                 return false;
             }
-            const bool ok = syncfs(fd) == 0;
+            sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint; the sync below decides
             close(fd);
-            if (!ok) {
+        }
+        std::vector<std::string> folders;
+        int ignored = 0;
+        for (const std::string& path : paths) {
+            if (!ForceToDisk(path, ignored)) {
                 return false;
             }
-            synced.push_back(info.st_dev);
+            std::string folder = FolderOf(path);
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+                folders.push_back(std::move(folder));
+            }
+        }
+        // The new names: each folder's entries.
+        for (const std::string& folder : folders) {
+            const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) {
+                return false;
+            }
+            const bool synced = fsync(fd) == 0;
+            close(fd);
+            if (!synced) {
+                return false;
+            }
         }
         return true;
     }
