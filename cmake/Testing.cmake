@@ -23,6 +23,18 @@ function(lobby_platform_sources var)
     set(${var} ${files} PARENT_SCOPE)
 endfunction()
 
+# lobby_set_discovered_tests(<program> <tag> <property> <value>): sets a property on every
+# test case gtest_discover_tests finds in <program>. The names are only known at test time, so
+# the setting runs then, from a file CTest includes (<tag> names that file).
+function(lobby_set_discovered_tests name tag property value)
+    set(file ${CMAKE_CURRENT_BINARY_DIR}/${name}_${tag}.cmake)
+    file(WRITE ${file}
+         "if(${name}_TESTS)\n"
+         "  set_tests_properties(\${${name}_TESTS} PROPERTIES ${property} \"${value}\")\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()
+
 # lobby_add_gtest(<name> SOURCES ... LIBS ... [TIMEOUT s] [TSAN])
 # Natively every case is its own CTest test; under Wine one test per program, because each
 # start of a Windows program costs a Wine start-up. TSAN: the program drives threads, so it is
@@ -52,13 +64,7 @@ function(lobby_add_gtest name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                          PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS native)
     if(ARG_TSAN)
-        # Runs once the discovered names are known, in ${name}_TESTS.
-        set(labels ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
-        file(WRITE ${labels}
-             "if(${name}_TESTS)\n"
-             "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"native;tsan\")\n"
-             "endif()\n")
-        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels})
+        lobby_set_discovered_tests(${name} labels LABELS "native;tsan")
     endif()
 endfunction()
 
@@ -99,11 +105,5 @@ function(lobby_tests_show_windows name)
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK lobby_window)
         return()
     endif()
-    # Runs once the discovered names are known, in ${name}_TESTS.
-    set(lock ${CMAKE_CURRENT_BINARY_DIR}/${name}_window_lock.cmake)
-    file(WRITE ${lock}
-         "if(${name}_TESTS)\n"
-         "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK lobby_window)\n"
-         "endif()\n")
-    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock})
+    lobby_set_discovered_tests(${name} window_lock RESOURCE_LOCK lobby_window)
 endfunction()

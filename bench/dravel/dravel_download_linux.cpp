@@ -158,7 +158,8 @@ long HighWaterKiB(const std::string& statusFile) {
     return 0;
 }
 
-Run Spawn(std::vector<std::string> args) {
+// Starts a program (looked for on PATH) with its output thrown away; 0 when it cannot start.
+pid_t StartQuietly(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -167,13 +168,21 @@ Run Spawn(std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    Run run;
-    const auto start = Clock::now();
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         std::fprintf(stderr, "cannot start %s\n", args[0].c_str());
+        return 0;
+    }
+    return pid;
+}
+
+Run Spawn(const std::vector<std::string>& args) {
+    Run run;
+    const auto start = Clock::now();
+    const pid_t pid = StartQuietly(args);
+    if (pid == 0) {
         return run;
     }
     // The child's resident high-water mark, read while it runs: wait4's ru_maxrss cannot tell
@@ -288,20 +297,8 @@ void Settle() {
 class Server {
 public:
     Server(const std::string& program, const fs::path& root, const fs::path& portFile) {
-        std::vector<std::string> args{program,           "--root",     root.string(), "--port-file",
-                                      portFile.string(), "--lifetime", "3600"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = 0;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = StartQuietly({program, "--root", root.string(), "--port-file", portFile.string(),
+                              "--lifetime", "3600"});
         for (int i = 0; m_pid > 0 && i < 500 && m_port <= 0; ++i) {
             std::ifstream(portFile) >> m_port;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

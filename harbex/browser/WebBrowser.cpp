@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Browser.h"
+
 namespace harbex {
 
 namespace {
@@ -21,3 +23,12 @@ DispatchError::DispatchError(std::string_view operation, int32_t code)
 DispatchError::~DispatchError() = default;
 
 }  // namespace harbex
+
+int CWebBrowser::Create(const char* /*lpszWindowName*/, uint32_t /*dwStyle*/,
+                        const platform::Rect& /*rect*/, void* pParentWnd, uint32_t /*nID*/) {
+    if (m_view != nullptr) {
+        return 0;
+    }
+    m_view = platform::BrowserView::Create(pParentWnd);
+    return m_view != nullptr ? 1 : 0;
+}

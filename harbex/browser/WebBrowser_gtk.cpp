@@ -22,15 +22,6 @@ CWebBrowser::~CWebBrowser() {
     m_view.reset();
 }
 
-int CWebBrowser::Create(const char* /*lpszWindowName*/, uint32_t /*dwStyle*/,
-                        const platform::Rect& /*rect*/, void* pParentWnd, uint32_t /*nID*/) {
-    if (m_view != nullptr) {
-        return 0;
-    }
-    m_view = platform::BrowserView::Create(pParentWnd);
-    return m_view != nullptr ? 1 : 0;
-}
-
 WebKitWebView* CWebBrowser::GetWebView() const {
     return m_view != nullptr ? static_cast<WebKitWebView*>(m_view->NativeEngine()) : nullptr;
 }

@@ -23,15 +23,6 @@ const CLSID& CWebBrowser::GetClsid() {
     return clsid;
 }
 
-int CWebBrowser::Create(const char* /*lpszWindowName*/, uint32_t /*dwStyle*/,
-                        const platform::Rect& /*rect*/, void* pParentWnd, uint32_t /*nID*/) {
-    if (m_view != nullptr) {
-        return 0;
-    }
-    m_view = platform::BrowserView::Create(pParentWnd);
-    return m_view != nullptr ? 1 : 0;
-}
-
 IUnknown* CWebBrowser::GetControlUnknown() const {
     return m_view != nullptr ? static_cast<IDispatch*>(m_view->NativeEngine()) : nullptr;
 }

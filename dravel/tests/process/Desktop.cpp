@@ -7,6 +7,18 @@ namespace dravel::proc {
 
 using namespace std::chrono_literals;
 
+std::optional<WindowSpot> FindProgramWindow(unsigned long pid, const std::string& title,
+                                            std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        if (std::optional<WindowSpot> spot = ProgramWindowNow(pid, title)) {
+            return spot;
+        }
+        std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+}
+
 bool AnswerMessageBox(unsigned long pid, const std::string& caption,
                       std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

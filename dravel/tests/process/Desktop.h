@@ -28,6 +28,8 @@ struct WindowSpot {
 };
 std::optional<WindowSpot> FindProgramWindow(unsigned long pid, const std::string& title,
                                             std::chrono::milliseconds limit);
+// The same, looking once.
+std::optional<WindowSpot> ProgramWindowNow(unsigned long pid, const std::string& title);
 
 // A left click with the real pointer at `x`, `y` from the window's top-left corner.
 bool ClickAt(const WindowSpot& window, int x, int y);

@@ -114,37 +114,31 @@ bool DesktopAvailable(std::string& why) {
     return true;
 }
 
-std::optional<WindowSpot> FindProgramWindow(unsigned long pid, const std::string& title,
-                                            std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        for (long long id : SearchWindows(pid, title)) {
-            const auto shell =
-                RunTool({"xdotool", "getwindowgeometry", "--shell", std::to_string(id)});
-            if (!shell) {
-                continue;
-            }
-            WindowSpot spot;
-            spot.handle = id;
-            bool haveX = false;
-            bool haveY = false;
-            std::istringstream lines(*shell);
-            std::string line;
-            while (std::getline(lines, line)) {
-                if (line.rfind("X=", 0) == 0) {
-                    spot.x = std::atoi(line.c_str() + 2);
-                    haveX = true;
-                } else if (line.rfind("Y=", 0) == 0) {
-                    spot.y = std::atoi(line.c_str() + 2);
-                    haveY = true;
-                }
-            }
-            if (haveX && haveY) {
-                return spot;
+std::optional<WindowSpot> ProgramWindowNow(unsigned long pid, const std::string& title) {
+    for (long long id : SearchWindows(pid, title)) {
+        const auto shell = RunTool({"xdotool", "getwindowgeometry", "--shell", std::to_string(id)});
+        if (!shell) {
+            continue;
+        }
+        WindowSpot spot;
+        spot.handle = id;
+        bool haveX = false;
+        bool haveY = false;
+        std::istringstream lines(*shell);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.rfind("X=", 0) == 0) {
+                spot.x = std::atoi(line.c_str() + 2);
+                haveX = true;
+            } else if (line.rfind("Y=", 0) == 0) {
+                spot.y = std::atoi(line.c_str() + 2);
+                haveY = true;
             }
         }
-        std::this_thread::sleep_for(50ms);
-    } while (std::chrono::steady_clock::now() < deadline);
+        if (haveX && haveY) {
+            return spot;
+        }
+    }
     return std::nullopt;
 }
 

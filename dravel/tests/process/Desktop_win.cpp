@@ -73,18 +73,13 @@ bool DesktopAvailable(std::string& why) {
     return true;
 }
 
-std::optional<WindowSpot> FindProgramWindow(unsigned long pid, const std::string& title,
-                                            std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        if (HWND window = FindTopLevel(pid, title, nullptr)) {
-            RECT bounds{};
-            if (GetWindowRect(window, &bounds)) {
-                return WindowSpot{reinterpret_cast<long long>(window), bounds.left, bounds.top};
-            }
+std::optional<WindowSpot> ProgramWindowNow(unsigned long pid, const std::string& title) {
+    if (HWND window = FindTopLevel(pid, title, nullptr)) {
+        RECT bounds{};
+        if (GetWindowRect(window, &bounds)) {
+            return WindowSpot{reinterpret_cast<long long>(window), bounds.left, bounds.top};
         }
-        std::this_thread::sleep_for(50ms);
-    } while (std::chrono::steady_clock::now() < deadline);
+    }
     return std::nullopt;
 }
 

@@ -29,9 +29,15 @@ def lobby_arguments(title=TITLE, kind="12"):
     return ["1001", "secret", kind, "3", "127.0.0.1", "8000", "7", "1", "2", "3", title]
 
 
-class QuorinWindow(unittest.TestCase):
+class LobbySession(unittest.TestCase):
+    """A program folder of the test's own with the lobby stand-in running and recording."""
+
+    def prepare(self):
+        """What a test case lays into the folder before the lobby starts."""
+
     def setUp(self):
         self.session = lobbygui.Session(BUILD_DIR, SOURCE_DIR, WINE)
+        self.prepare()
         self.record = self.session.path("lobby-record.txt")
         self.session.start("Kestrune", "--record", self.record)
         self.assertTrue(lobbygui.wait_for(lambda: lobbygui.read_record(self.record)),
@@ -43,6 +49,8 @@ class QuorinWindow(unittest.TestCase):
             print("\n" + self.session.report(), file=sys.stderr)
         self.session.close()
 
+
+class QuorinWindow(LobbySession):
     def skin(self, *parts):
         return lobbygui.Picture.load(os.path.join(self.session.folder, "Res", *parts))
 
@@ -140,19 +148,7 @@ class QuorinWindow(unittest.TestCase):
             self.assertIn("Pos=600", f.read())
 
 
-class QuorinHelp(unittest.TestCase):
-    def setUp(self):
-        self.session = lobbygui.Session(BUILD_DIR, SOURCE_DIR, WINE)
-        self.record = self.session.path("lobby-record.txt")
-        self.session.start("Kestrune", "--record", self.record)
-        self.assertTrue(lobbygui.wait_for(lambda: lobbygui.read_record(self.record)))
-
-    def tearDown(self):
-        # A program that crashed or failed shows what it said and how it ended.
-        if any(p.poll() not in (None, 0) for p in self.session.processes):
-            print("\n" + self.session.report(), file=sys.stderr)
-        self.session.close()
-
+class QuorinHelp(LobbySession):
     def test_help_command_starts_the_help_form(self):
         self.session.start("Quorin", *lobby_arguments())
         window = lobbygui.wait_for_window(TITLE)[0]
@@ -179,24 +175,14 @@ class QuorinHelp(unittest.TestCase):
                           if not l.startswith("start")], [])
 
 
-class QuorinPageBridge(unittest.TestCase):
+class QuorinPageBridge(LobbySession):
     """A test page that echoes every notice through the log command (needs an HTML engine)."""
 
-    def setUp(self):
-        self.session = lobbygui.Session(BUILD_DIR, SOURCE_DIR, WINE)
+    def prepare(self):
         shutil.copytree(os.path.join(os.path.dirname(__file__), "bridge"),
                         self.session.path("bridge"))
         with open(self.session.path("FlashGame.ini"), "w", encoding="latin-1") as f:
             f.write("[12]\r\nURL=\\bridge\\index.html\r\nWidth=800\r\nHeight=600\r\n")
-        self.record = self.session.path("lobby-record.txt")
-        self.session.start("Kestrune", "--record", self.record)
-        self.assertTrue(lobbygui.wait_for(lambda: lobbygui.read_record(self.record)))
-
-    def tearDown(self):
-        # A program that crashed or failed shows what it said and how it ended.
-        if any(p.poll() not in (None, 0) for p in self.session.processes):
-            print("\n" + self.session.report(), file=sys.stderr)
-        self.session.close()
 
     def log(self, name):
         path = glob.glob(os.path.join(self.session.folder, "log", name + "*"))
