@@ -57,12 +57,25 @@ bool CDataQueue::InsertData(std::uint16_t wPacketId, const void* pData, std::uin
     }
     const std::uint32_t packet = kHeadSize + wDataSize;
     // The common case needs one test: the packet fits between the write position and the end
-    // of the buffer (straight) or the read position (wrapped). Then no rule below applies.
+    // of the buffer (straight) or the read position (wrapped). Then no rule below applies, and
+    // nothing but the copy is called, so the call stays cheap.
     const std::uint32_t limit = m_bWrapped ? m_dwDataQueryPos : m_dwBufferSize;
-    if (std::uint64_t{m_dwWritePos} + packet > limit && !MakeRoom(packet, wDataSize)) {
+    if (std::uint64_t{m_dwWritePos} + packet > limit) {
+        return InsertAfterMakingRoom(wPacketId, pData, wDataSize);
+    }
+    return WritePacket(wPacketId, pData, wDataSize);
+}
+
+bool CDataQueue::InsertAfterMakingRoom(std::uint16_t wPacketId, const void* pData,
+                                       std::uint16_t wDataSize) {
+    if (!MakeRoom(kHeadSize + wDataSize, wDataSize)) {
         return false;
     }
+    return WritePacket(wPacketId, pData, wDataSize);
+}
 
+bool CDataQueue::WritePacket(std::uint16_t wPacketId, const void* pData, std::uint16_t wDataSize) {
+    const std::uint32_t packet = kHeadSize + wDataSize;
     std::uint8_t* target = m_pDataBuffer + m_dwWritePos;
     // The counts change before the copies, which the compiler must assume could touch them.
     ++m_dwPacketCount;
@@ -127,14 +140,15 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
         m_bWrapped = false;
     }
 
-    if (payload != 0) {
-        if (pBuffer == nullptr || wBufferSize < payload) {
-            stored.wPayloadSize = 0;  // dropped: the caller sees the identifier only
-        } else {
-            std::memcpy(pBuffer, source + kHeadSize, payload);
-        }
+    // The head is handed over first, so that nothing waits on the copy, the call's last act.
+    const bool copy = payload != 0 && pBuffer != nullptr && wBufferSize >= payload;
+    if (!copy) {
+        stored.wPayloadSize = 0;  // empty, or dropped: the caller sees the identifier only
     }
     head = stored;
+    if (copy) {
+        std::memcpy(pBuffer, source + kHeadSize, payload);
+    }
     return true;
 }
 

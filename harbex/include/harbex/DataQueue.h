@@ -50,6 +50,10 @@ public:
 private:
     // Applies the growth and wrap rules when the packet does not fit at the write position.
     bool MakeRoom(std::uint32_t packet, std::uint16_t wDataSize);
+    // The insertion when the packet does not fit where the writer stands.
+    bool InsertAfterMakingRoom(std::uint16_t wPacketId, const void* pData, std::uint16_t wDataSize);
+    // Stores the packet at the write position, which has room for it; always true.
+    bool WritePacket(std::uint16_t wPacketId, const void* pData, std::uint16_t wDataSize);
 
     std::uint32_t m_dwWritePos;      // where the next packet is written
     std::uint32_t m_dwTerminalPos;   // end of the older data in the tail part
