@@ -1,4 +1,5 @@
-// The portable half of CServiceThread: the hooks' defaults and the order the worker calls them.
+// The portable half of CServiceThread: the hooks' defaults, the order the worker calls them and
+// the order of a stop.
 #include <cstdlib>
 #include <ctime>
 
@@ -13,6 +14,22 @@ bool CServiceThread::OnEventThreadStrat() {
 }
 
 bool CServiceThread::OnEventThreadConclude() {
+    return true;
+}
+
+bool CServiceThread::ConcludeThread(std::uint32_t dwMillSeconds) {
+    if (IsRuning()) {
+        AskWorkerToStop();
+        if (OnWorkerThread()) {
+            return false;  // the worker cannot wait for its own end
+        }
+        if (!WaitForWorkerEnd(dwMillSeconds)) {
+            return false;
+        }
+    }
+    if (m_hWorkerThread != nullptr) {
+        ReleaseWorker();
+    }
     return true;
 }
 

@@ -152,32 +152,29 @@ unsigned CServiceThread::ThreadFunction(void* pStartBlock) {
     return 0;
 }
 
-bool CServiceThread::ConcludeThread(std::uint32_t dwMillSeconds) {
-    if (IsRuning()) {
-        WorkerState& state = *m_pWorkerState;
-        {
-            // Cleared under the queue's lock, so a worker about to wait for a message sees it.
-            std::lock_guard<std::mutex> lock(state.mutex);
-            m_bKeepRunning = false;
-        }
-        state.messageOrStop.notify_all();
-        if (CurrentThreadId() == m_dwWorkerThreadId) {
-            return false;  // the worker cannot wait for its own end
-        }
+void CServiceThread::AskWorkerToStop() {
+    WorkerState& state = *m_pWorkerState;
+    {
+        // Cleared under the queue's lock, so a worker about to wait for a message sees it.
+        std::lock_guard<std::mutex> lock(state.mutex);
+        m_bKeepRunning = false;
+    }
+    state.messageOrStop.notify_all();
+}
 
-        std::unique_lock<std::mutex> lock(state.mutex);
-        const auto ended = [&state] { return state.bEnded; };
-        if (dwMillSeconds == kWaitForever) {
-            state.threadEnded.wait(lock, ended);
-        } else if (!state.threadEnded.wait_for(lock, std::chrono::milliseconds(dwMillSeconds),
-                                               ended)) {
-            return false;
-        }
+bool CServiceThread::OnWorkerThread() const {
+    return CurrentThreadId() == m_dwWorkerThreadId;
+}
+
+bool CServiceThread::WaitForWorkerEnd(std::uint32_t dwMillSeconds) {
+    WorkerState& state = *m_pWorkerState;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    const auto ended = [&state] { return state.bEnded; };
+    if (dwMillSeconds == kWaitForever) {
+        state.threadEnded.wait(lock, ended);
+        return true;
     }
-    if (m_hWorkerThread != nullptr) {
-        ReleaseWorker();
-    }
-    return true;
+    return state.threadEnded.wait_for(lock, std::chrono::milliseconds(dwMillSeconds), ended);
 }
 
 std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uintptr_t wParam,

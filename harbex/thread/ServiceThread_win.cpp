@@ -129,21 +129,17 @@ unsigned __stdcall CServiceThread::ThreadFunction(void* pStartBlock) {
     return 0;
 }
 
-bool CServiceThread::ConcludeThread(std::uint32_t dwMillSeconds) {
-    if (IsRuning()) {
-        m_bKeepRunning = false;
-        SetEvent(m_pWorkerState->hStopEvent.get());
-        if (GetCurrentThreadId() == m_dwWorkerThreadId) {
-            return false;  // the worker cannot wait for its own end
-        }
-        if (WaitForSingleObject(m_hWorkerThread, dwMillSeconds) != WAIT_OBJECT_0) {
-            return false;
-        }
-    }
-    if (m_hWorkerThread != nullptr) {
-        ReleaseWorker();
-    }
-    return true;
+void CServiceThread::AskWorkerToStop() {
+    m_bKeepRunning = false;
+    SetEvent(m_pWorkerState->hStopEvent.get());
+}
+
+bool CServiceThread::OnWorkerThread() const {
+    return GetCurrentThreadId() == m_dwWorkerThreadId;
+}
+
+bool CServiceThread::WaitForWorkerEnd(std::uint32_t dwMillSeconds) {
+    return WaitForSingleObject(m_hWorkerThread, dwMillSeconds) == WAIT_OBJECT_0;
 }
 
 std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uintptr_t wParam,

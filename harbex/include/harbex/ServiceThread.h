@@ -109,6 +109,13 @@ private:
     // Drops the state of a thread that has ended: handle, id and queue.
     void ReleaseWorker() noexcept;
 
+    // The platform's halves of ConcludeThread: clear the run flag and wake a worker waiting for
+    // a message; tell whether the caller is the worker; wait for the worker's end, false on
+    // timeout.
+    void AskWorkerToStop();
+    bool OnWorkerThread() const;
+    bool WaitForWorkerEnd(std::uint32_t dwMillSeconds);
+
     std::atomic<bool> m_bKeepRunning;
     std::uint32_t m_dwWorkerThreadId;
     void* m_hWorkerThread;
