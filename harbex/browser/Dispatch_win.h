@@ -47,27 +47,9 @@ public:
         V_ERROR(&v.value_) = DISP_E_PARAMNOTFOUND;
         return v;
     }
-    // The caller's VARIANT by reference; null is an omitted optional argument.
-    static Variant Ref(VARIANT* value) {
-        if (value == nullptr) {
-            return Omitted();
-        }
-        Variant v;
-        v.owned_ = false;
-        V_VT(&v.value_) = VT_VARIANT | VT_BYREF;
-        V_VARIANTREF(&v.value_) = value;
-        return v;
-    }
-    static Variant LongRef(long* value) {
-        if (value == nullptr) {
-            return Omitted();
-        }
-        Variant v;
-        v.owned_ = false;
-        V_VT(&v.value_) = VT_I4 | VT_BYREF;
-        V_I4REF(&v.value_) = value;
-        return v;
-    }
+    // The caller's VARIANT or number by reference; null is an omitted optional argument.
+    static Variant Ref(VARIANT* value) { return ByRef(VT_VARIANT, value); }
+    static Variant LongRef(long* value) { return ByRef(VT_I4, value); }
     static Variant Borrow(const VARIANT& value) {
         Variant v;
         v.owned_ = false;
@@ -89,6 +71,17 @@ public:
     }
 
 private:
+    static Variant ByRef(VARTYPE type, void* target) {
+        if (target == nullptr) {
+            return Omitted();
+        }
+        Variant v;
+        v.owned_ = false;
+        V_VT(&v.value_) = static_cast<VARTYPE>(type | VT_BYREF);
+        V_BYREF(&v.value_) = target;
+        return v;
+    }
+
     VARIANT value_;
     bool owned_ = true;
 };
