@@ -423,7 +423,7 @@ bool CDownloadMgr::MoveIntoPlace(tagDownloadTask& task, bool installPass, const 
     const bool replacing = m_services.files->Exists(installed);
     int code = 0;
     std::string error;
-    if (m_services.files->PutInPlace(staging, installed, code, error)) {
+    if (m_services.files->PutInPlace(staging, installed, replacing, code, error)) {
         task.installed = true;
         if (!replacing) {
             m_newFiles.push_back(installed);

@@ -33,12 +33,13 @@ public:
                                                             std::string& error) = 0;
     // Puts `from` in place of `to` in one step: afterwards `to` holds either its old content
     // or the whole of `from`, never a mixture or nothing, even when the program is killed.
-    // When `to` exists, `from` is forced to the disk first, so a power cut cannot cost the old
-    // content either. A new file is not forced here: losing it costs nothing installed, and
-    // MakeDurable covers it before the update is recorded. The two paths are in the same
-    // folder. On failure `errorCode` and `error` hold the system's code and text.
-    virtual bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
-                            std::string& error) = 0;
+    // With `replacing` (`to` holds an installed file), `from` is forced to the disk first, so a
+    // power cut cannot cost the old content either. A new file is not forced here: losing it
+    // costs nothing installed, and MakeDurable covers it before the update is recorded. The two
+    // paths are in the same folder. On failure `errorCode` and `error` hold the system's code
+    // and text.
+    virtual bool PutInPlace(const std::string& from, const std::string& to, bool replacing,
+                            int& errorCode, std::string& error) = 0;
     // Forces the content and the folder entries of the given files to the disk; false when the
     // system reports a failure. Forcing them together costs far less than one file at a time.
     virtual bool MakeDurable(const std::vector<std::string>& paths) = 0;

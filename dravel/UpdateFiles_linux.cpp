@@ -107,9 +107,9 @@ public:
         return std::make_unique<StagingFile>(fd);
     }
 
-    bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
+    bool PutInPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode,
                     std::string& error) override {
-        if (Exists(to) && !ForceToDisk(from, errorCode)) {
+        if (replacing && !ForceToDisk(from, errorCode)) {
             error = ErrorText(errorCode);
             return false;
         }

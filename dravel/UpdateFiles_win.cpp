@@ -108,10 +108,10 @@ public:
         return std::make_unique<StagingFile>(file);
     }
 
-    bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
+    bool PutInPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode,
                     std::string& error) override {
         DWORD code = ERROR_SUCCESS;
-        if (Exists(to) && !ForceToDisk(from, code)) {
+        if (replacing && !ForceToDisk(from, code)) {
             errorCode = static_cast<int>(code);
             error = ErrorText(code);
             return false;

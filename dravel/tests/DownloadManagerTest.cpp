@@ -223,8 +223,10 @@ TEST_F(DownloadTest, TheInstallPassRetriesAFailedMoveAndDropsTheQvSuffix) {
     EXPECT_EQ(ReadFile(folder / "a.txt"), "new a");
     EXPECT_EQ(ReadFile(folder / "pack"), "packed");
     EXPECT_TRUE(manager->AllInstalled());
-    // The new file is forced to the disk at the end, under its final name; the replaced one
-    // already was, by its move.
+    // The replaced file is forced to the disk by its moves (the failed one and the retry); the
+    // new file at the end, under its final name.
+    EXPECT_EQ(files.replacedTargets,
+              (std::vector<std::string>{folder / "a.txt", folder / "a.txt"}));
     EXPECT_EQ(files.madeDurable, std::vector<std::string>{folder / "pack"});
 }
 

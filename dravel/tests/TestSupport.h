@@ -254,8 +254,9 @@ private:
 // The real file system, except that moves onto chosen targets fail a given number of times.
 class MoveFailingFiles : public IUpdateFileSystem {
 public:
-    std::map<std::string, int> failingMoves;  // target path -> failures left
-    std::vector<std::string> madeDurable;     // every path MakeDurable was given, in order
+    std::map<std::string, int> failingMoves;   // target path -> failures left
+    std::vector<std::string> madeDurable;      // every path MakeDurable was given, in order
+    std::vector<std::string> replacedTargets;  // targets of the moves told they replace a file
     bool durableFails = false;
 
     bool Exists(const std::string& path) override { return m_real->Exists(path); }
@@ -265,8 +266,11 @@ public:
                                                     std::string& error) override {
         return m_real->CreateStagingFile(path, error);
     }
-    bool PutInPlace(const std::string& from, const std::string& to, int& errorCode,
+    bool PutInPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode,
                     std::string& error) override {
+        if (replacing) {
+            replacedTargets.push_back(to);
+        }
         auto failing = failingMoves.find(to);
         if (failing != failingMoves.end() && failing->second > 0) {
             --failing->second;
@@ -274,7 +278,7 @@ public:
             error = "in use";
             return false;
         }
-        return m_real->PutInPlace(from, to, errorCode, error);
+        return m_real->PutInPlace(from, to, replacing, errorCode, error);
     }
     bool MakeDurable(const std::vector<std::string>& paths) override {
         madeDurable.insert(madeDurable.end(), paths.begin(), paths.end());
