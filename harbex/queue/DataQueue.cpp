@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/Files.h"
+#include "queue/BlockCopy.h"
 #include "queue/DataQueueGrowth.h"
 
 namespace harbex::queue_detail {
@@ -25,8 +26,28 @@ std::uint32_t GrownBufferSize(std::uint32_t current, std::uint16_t extra) {
 
 namespace {
 
+using harbex::queue_detail::kBlockReach;
+
 constexpr std::uint32_t kHeadSize = sizeof(tagDataHead);
 static_assert(kHeadSize == 4, "packet heads are stored as 4 bytes");
+
+// The buffer starts on a cache line of its own: a block copy's first block must not share a
+// line with the caller's data, or the processor makes the read wait for the caller's writes.
+constexpr std::align_val_t kBufferAlignment{64};
+
+// A buffer of `size` usable bytes with kBlockReach spare bytes behind it, which the block
+// copies may touch beyond the last packet. Null when memory is short.
+std::uint8_t* AllocateBuffer(std::uint32_t size) {
+    return static_cast<std::uint8_t*>(
+        ::operator new[](std::size_t{size} + kBlockReach, kBufferAlignment, std::nothrow));
+}
+
+void FreeBuffer(std::uint8_t* buffer) {
+    ::operator delete[](buffer, kBufferAlignment);
+}
+
+// Fixed when the library loads; until then it reads false, which only means memcpy.
+const bool g_blockCopies = harbex::queue_detail::BlockCopiesAvailable();
 
 }  // namespace
 
@@ -41,7 +62,7 @@ CDataQueue::CDataQueue()
       m_bWrapped(false) {}
 
 CDataQueue::~CDataQueue() {
-    delete[] m_pDataBuffer;
+    FreeBuffer(m_pDataBuffer);
 }
 
 bool CDataQueue::GetBurthenInfo(tagBurthenInfo& info) {
@@ -85,6 +106,16 @@ bool CDataQueue::WritePacket(std::uint16_t wPacketId, const void* pData, std::ui
 
     const tagDataHead head{wDataSize, wPacketId};
     std::memcpy(target, &head, kHeadSize);
+    // A payload of 1 to kBlockReach bytes goes in as whole blocks, which write kBlockReach
+    // bytes from its start. Ahead of a straight writer lie only free room and the spare bytes;
+    // a wrapped one must stop short of the unread packets. An empty payload is not copied at
+    // all: its pointer may be null.
+    const bool blockSized = wDataSize - 1u < kBlockReach;
+    if (g_blockCopies && blockSized &&
+        (!m_bWrapped ||
+         std::uint64_t{m_dwWritePos} + (kBlockReach - wDataSize) <= m_dwDataQueryPos)) {
+        return harbex::queue_detail::CopyInBlocks(target + kHeadSize, pData, wDataSize);
+    }
     if (wDataSize != 0) {
         std::memcpy(target + kHeadSize, pData, wDataSize);
     }
@@ -147,6 +178,10 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
     }
     head = stored;
     if (copy) {
+        // Reading kBlockReach bytes from a packet stays within the buffer and its spare bytes.
+        if (g_blockCopies && payload <= kBlockReach) {
+            return harbex::queue_detail::CopyOutBlocks(pBuffer, source + kHeadSize, payload);
+        }
         std::memcpy(pBuffer, source + kHeadSize, payload);
     }
     return true;
@@ -161,7 +196,7 @@ void CDataQueue::RemoveData(bool bFreeMemory) {
     m_bWrapped = false;
     if (bFreeMemory) {
         m_dwBufferSize = 0;
-        delete[] m_pDataBuffer;
+        FreeBuffer(m_pDataBuffer);
         m_pDataBuffer = nullptr;
     }
 }
@@ -171,7 +206,7 @@ bool CDataQueue::RectifyBuffer(std::uint16_t wExtraSize) {
     if (newSize == 0) {
         return false;  // beyond 4 GiB the positions would wrap
     }
-    std::uint8_t* buffer = new (std::nothrow) std::uint8_t[newSize];
+    std::uint8_t* buffer = AllocateBuffer(newSize);
     if (buffer == nullptr) {
         return false;
     }
@@ -192,7 +227,7 @@ bool CDataQueue::RectifyBuffer(std::uint16_t wExtraSize) {
         if (m_bWrapped && m_dwWritePos != 0) {
             std::memcpy(buffer + older, m_pDataBuffer, m_dwWritePos);
         }
-        delete[] m_pDataBuffer;
+        FreeBuffer(m_pDataBuffer);
     }
 
     m_dwDataQueryPos = 0;

@@ -28,13 +28,25 @@ bool Insert(CDataQueue& queue, std::uint16_t id, std::size_t size) {
     return queue.InsertData(id, bytes.data(), static_cast<std::uint16_t>(size));
 }
 
-// Distills one packet and checks it is packet `id` of `size` bytes, whole.
+// Bytes of a destination after the payload that must keep their value.
+constexpr std::size_t kGuardBytes = 300;
+
+// True when out[from, from + kGuardBytes) still holds `fill`.
+bool GuardIntact(const std::vector<std::uint8_t>& out, std::size_t from, std::uint8_t fill) {
+    return std::all_of(out.begin() + static_cast<std::ptrdiff_t>(from),
+                       out.begin() + static_cast<std::ptrdiff_t>(from + kGuardBytes),
+                       [fill](std::uint8_t b) { return b == fill; });
+}
+
+// Distills one packet and checks it is packet `id` of `size` bytes, whole, and that nothing
+// after it in the destination was written.
 void ExpectNext(CDataQueue& queue, std::uint16_t id, std::size_t size) {
-    std::vector<std::uint8_t> out(65535, 0xEE);
+    std::vector<std::uint8_t> out(65535 + kGuardBytes, 0xEE);
     tagDataHead head{0xFFFF, 0xFFFF};
     ASSERT_TRUE(queue.DistillData(head, out.data(), 65535));
     EXPECT_EQ(head.wPacketId, id);
     ASSERT_EQ(head.wPayloadSize, size);
+    EXPECT_TRUE(GuardIntact(out, size, 0xEE)) << "packet " << id;
     out.resize(size);
     EXPECT_EQ(out, Payload(id, size)) << "packet " << id;
 }
@@ -316,11 +328,11 @@ TEST(DataQueue, BehavesLikeADequeUnderRandomUse) {
         std::uint16_t nextId = 0;
         // A few small sizes per run and bursts of one kind of operation make wraps and the
         // writer meeting the reader frequent; rare large packets force growth.
-        const std::uint16_t sizes[] = {0, 1, 4, 12, 16, 28, 60, 200, 1000};
+        const std::uint16_t sizes[] = {0, 1, 4, 12, 16, 28, 60, 200, 255, 256, 257, 1000};
         const std::uint16_t palette[] = {sizes[random() % std::size(sizes)],
                                          sizes[random() % std::size(sizes)],
                                          sizes[random() % std::size(sizes)]};
-        std::vector<std::uint8_t> out(65535);
+        std::vector<std::uint8_t> out(65535 + kGuardBytes);
         std::uint32_t action = 0;
         int burst = 0;
 
@@ -354,7 +366,11 @@ TEST(DataQueue, BehavesLikeADequeUnderRandomUse) {
                 held -= 4u + expected.size;
                 const bool tight = expected.size != 0 && random() % 10 == 0;
                 const std::uint16_t room = tight ? expected.size - 1 : 65535;
+                const auto fill = static_cast<std::uint8_t>(step);
+                std::fill_n(out.begin() + expected.size, kGuardBytes, fill);
                 ASSERT_TRUE(queue.DistillData(head, out.data(), room));
+                ASSERT_TRUE(GuardIntact(out, expected.size, fill))
+                    << "seed " << seed << " step " << step;
                 ASSERT_EQ(head.wPacketId, expected.id) << "seed " << seed << " step " << step;
                 if (tight) {
                     ASSERT_EQ(head.wPayloadSize, 0);
