@@ -13,7 +13,10 @@ namespace harbex::queue_detail {
 
 #if HARBEX_BLOCK_COPIES
 
-#define HARBEX_BLOCK_TARGET __attribute__((target("avx512f,avx512bw,bmi2")))
+#define HARBEX_BLOCK_TARGET __attribute__((target("avx512f,avx512bw")))
+// Always inlined: passed between calls, the vectors would go through stack slots that a
+// Windows build does not align for them.
+#define HARBEX_BLOCK_HELPER __attribute__((target("avx512f,avx512bw"), always_inline)) inline
 
 namespace {
 
@@ -33,11 +36,11 @@ alignas(64) constexpr std::uint8_t kByteIndex[kBlockReach] = {
 };
 
 // The bytes of block `block` that lie below n, for n from 1 to 256.
-HARBEX_BLOCK_TARGET inline __mmask64 BlockMask(__m512i lastIndex, int block) {
+HARBEX_BLOCK_HELPER __mmask64 BlockMask(__m512i lastIndex, int block) {
     return _mm512_cmple_epu8_mask(_mm512_load_si512(kByteIndex + 64 * block), lastIndex);
 }
 
-HARBEX_BLOCK_TARGET inline __m512i LastIndex(std::uint32_t n) {
+HARBEX_BLOCK_HELPER __m512i LastIndex(std::uint32_t n) {
     return _mm512_set1_epi8(static_cast<char>(n - 1));
 }
 
@@ -45,8 +48,7 @@ HARBEX_BLOCK_TARGET inline __m512i LastIndex(std::uint32_t n) {
 
 bool BlockCopiesAvailable() {
     __builtin_cpu_init();  // the library may ask before the runtime has run its own
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("bmi2");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 }
 
 HARBEX_BLOCK_TARGET bool CopyInBlocks(std::uint8_t* to, const void* from, std::uint32_t n) {

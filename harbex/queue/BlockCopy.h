@@ -11,7 +11,7 @@ namespace harbex::queue_detail {
 // Payloads of 1 byte up to this size may go through the block copies.
 constexpr std::uint32_t kBlockReach = 256;
 
-// True when the processor has the masked moves the block copies need (AVX-512BW and BMI2);
+// True when the processor has the masked moves the block copies need (AVX-512BW);
 // the copies must not be called otherwise.
 bool BlockCopiesAvailable();
 

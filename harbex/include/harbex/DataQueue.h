@@ -60,7 +60,7 @@ private:
     std::uint32_t m_dwDataQueryPos;  // where the next packet is read
     std::uint32_t m_dwDataSize;      // bytes held, heads included
     std::uint32_t m_dwPacketCount;   // packets held
-    std::uint32_t m_dwBufferSize;    // size of m_pDataBuffer
+    std::uint32_t m_dwBufferSize;    // usable size of m_pDataBuffer, which has spare bytes behind
     std::uint8_t* m_pDataBuffer;     // owned; null until the first insertion
     // True while the newer data sits at the buffer's start, before the older tail part. The
     // positions alone cannot tell this when the writer has filled the start exactly up to a

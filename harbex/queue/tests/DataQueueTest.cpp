@@ -269,6 +269,28 @@ TEST(DataQueue, FullWrapIsReadInOrderWithoutGrowing) {
     }
 }
 
+TEST(DataQueue, WrappedWriterStopsShortOfTheUnreadPackets) {
+    // A payload of up to 256 bytes may be written as whole blocks reaching 256 bytes past its
+    // start; behind a wrapped writer they must end at the oldest unread packet at the latest.
+    // The writer ends 260 bytes before it (the blocks just fit) or 259 (they do not).
+    for (std::uint16_t first : {36, 37}) {
+        CDataQueue queue;
+        ASSERT_TRUE(Insert(queue, 0, 60));   // [0, 64) of a 640-byte buffer
+        ASSERT_TRUE(Insert(queue, 1, 232));  // [64, 300)
+        ASSERT_TRUE(Insert(queue, 2, 17));   // [300, 321): its head's low byte is not 0
+        ASSERT_TRUE(Insert(queue, 3, 300));  // [321, 625)
+        ExpectNext(queue, 0, 60);
+        ExpectNext(queue, 1, 232);
+        ASSERT_TRUE(Insert(queue, 4, first));  // wraps: [0, 40) or [0, 41)
+        ASSERT_TRUE(Insert(queue, 5, 100));
+        ExpectBurthen(queue, 325 + 4 + first + 104, 640, 4);
+        ExpectNext(queue, 2, 17);
+        ExpectNext(queue, 3, 300);
+        ExpectNext(queue, 4, first);
+        ExpectNext(queue, 5, 100);
+    }
+}
+
 TEST(DataQueue, TooSmallDestinationDropsOnlyThatPacket) {
     CDataQueue queue;
     ASSERT_TRUE(Insert(queue, 1, 50));
