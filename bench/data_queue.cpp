@@ -80,7 +80,7 @@ private:
 
 // Not a usable queue: the least a ring of packet heads and payloads does with memcpy, inline,
 // in a buffer large enough never to grow, with no checks. The packet queue pays for its growth,
-// wrap rules, checks and exported calls; where the processor has masked 64-byte moves, its
+// wrap rules, checks and exported calls; where the processor has vector block moves, its
 // copies may cost less than memcpy's (on our test machine they do, by more than the rest).
 class MinimalRingContender {
 public:

@@ -1,6 +1,8 @@
 #include "queue/BlockCopy.h"
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define HARBEX_BLOCK_COPIES 1
@@ -11,16 +13,28 @@
 
 namespace harbex::queue_detail {
 
+BlockCopier ChooseBlockCopier() {
+    if (MaskedCopiesAvailable()) {
+        return {CopyInMasked, CopyOutMasked};
+    }
+    if (ClampedCopiesAvailable()) {
+        return {CopyInClamped, CopyOutClamped};
+    }
+    return {nullptr, nullptr};
+}
+
 #if HARBEX_BLOCK_COPIES
 
-#define HARBEX_BLOCK_TARGET __attribute__((target("avx512f,avx512bw")))
+#define HARBEX_MASKED_TARGET __attribute__((target("avx512f,avx512bw")))
 // Always inlined: passed between calls, the vectors would go through stack slots that a
 // Windows build does not align for them.
-#define HARBEX_BLOCK_HELPER __attribute__((target("avx512f,avx512bw"), always_inline)) inline
+#define HARBEX_MASKED_HELPER __attribute__((target("avx512f,avx512bw"), always_inline)) inline
+#define HARBEX_CLAMPED_TARGET __attribute__((target("avx2")))
 
 namespace {
 
-static_assert(kBlockReach == 4 * 64, "the copies below move four blocks");
+static_assert(kBlockReach == 4 * 64, "the masked copies move four blocks");
+static_assert(kBlockReach == 8 * 32, "the clamped copies move eight blocks");
 
 // The index of every byte of the four blocks. Comparing them with the last index to copy
 // gives the four masks without a branch: a mix of packet sizes is unpredictable, and one
@@ -36,22 +50,29 @@ alignas(64) constexpr std::uint8_t kByteIndex[kBlockReach] = {
 };
 
 // The bytes of block `block` that lie below n, for n from 1 to 256.
-HARBEX_BLOCK_HELPER __mmask64 BlockMask(__m512i lastIndex, int block) {
+HARBEX_MASKED_HELPER __mmask64 BlockMask(__m512i lastIndex, int block) {
     return _mm512_cmple_epu8_mask(_mm512_load_si512(kByteIndex + 64 * block), lastIndex);
 }
 
-HARBEX_BLOCK_HELPER __m512i LastIndex(std::uint32_t n) {
+HARBEX_MASKED_HELPER __m512i LastIndex(std::uint32_t n) {
     return _mm512_set1_epi8(static_cast<char>(n - 1));
+}
+
+// Where 32-byte block `block` of an n-byte payload starts: in step, or at n - 32 once a
+// block in step would pass the end. A select, not a branch, for the same reason as above.
+HARBEX_CLAMPED_TARGET inline std::size_t ClampedStart(std::size_t lastStart, std::size_t block) {
+    const std::size_t inStep = 32 * block;
+    return inStep < lastStart ? inStep : lastStart;
 }
 
 }  // namespace
 
-bool BlockCopiesAvailable() {
+bool MaskedCopiesAvailable() {
     __builtin_cpu_init();  // the library may ask before the runtime has run its own
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 }
 
-HARBEX_BLOCK_TARGET bool CopyInBlocks(std::uint8_t* to, const void* from, std::uint32_t n) {
+HARBEX_MASKED_TARGET bool CopyInMasked(std::uint8_t* to, const void* from, std::uint32_t n) {
     const auto* source = static_cast<const std::uint8_t*>(from);
     const __m512i last = LastIndex(n);
     // Masked-off bytes of a load are not read, so the caller's buffer is never overrun.
@@ -62,7 +83,7 @@ HARBEX_BLOCK_TARGET bool CopyInBlocks(std::uint8_t* to, const void* from, std::u
     return true;
 }
 
-HARBEX_BLOCK_TARGET bool CopyOutBlocks(void* to, const std::uint8_t* from, std::uint32_t n) {
+HARBEX_MASKED_TARGET bool CopyOutMasked(void* to, const std::uint8_t* from, std::uint32_t n) {
     auto* target = static_cast<std::uint8_t*>(to);
     const __m512i last = LastIndex(n);
     _mm512_mask_storeu_epi8(target, BlockMask(last, 0), _mm512_loadu_si512(from));
@@ -72,18 +93,67 @@ HARBEX_BLOCK_TARGET bool CopyOutBlocks(void* to, const std::uint8_t* from, std::
     return true;
 }
 
+bool ClampedCopiesAvailable() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+HARBEX_CLAMPED_TARGET bool CopyInClamped(std::uint8_t* to, const void* from, std::uint32_t n) {
+    if (n < 32) {
+        std::memcpy(to, from, n);
+        return true;
+    }
+    const auto* source = static_cast<const std::uint8_t*>(from);
+    const std::size_t lastStart = n - 32;
+#pragma GCC unroll 8
+    for (std::size_t block = 0; block < 8; ++block) {
+        const std::size_t at = ClampedStart(lastStart, block);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + at)));
+    }
+    return true;
+}
+
+HARBEX_CLAMPED_TARGET bool CopyOutClamped(void* to, const std::uint8_t* from, std::uint32_t n) {
+    if (n < 32) {
+        std::memcpy(to, from, n);
+        return true;
+    }
+    auto* target = static_cast<std::uint8_t*>(to);
+    const std::size_t lastStart = n - 32;
+#pragma GCC unroll 8
+    for (std::size_t block = 0; block < 8; ++block) {
+        const std::size_t at = ClampedStart(lastStart, block);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + at),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at)));
+    }
+    return true;
+}
+
 #else
 
-bool BlockCopiesAvailable() {
+bool MaskedCopiesAvailable() {
     return false;
 }
 
-// Never called where BlockCopiesAvailable() is false.
-bool CopyInBlocks(std::uint8_t*, const void*, std::uint32_t) {
+bool ClampedCopiesAvailable() {
+    return false;
+}
+
+// Never called where the processor lacks them.
+bool CopyInMasked(std::uint8_t*, const void*, std::uint32_t) {
     std::abort();
 }
 
-bool CopyOutBlocks(void*, const std::uint8_t*, std::uint32_t) {
+bool CopyOutMasked(void*, const std::uint8_t*, std::uint32_t) {
+    std::abort();
+}
+
+bool CopyInClamped(std::uint8_t*, const void*, std::uint32_t) {
+    std::abort();
+}
+
+bool CopyOutClamped(void*, const std::uint8_t*, std::uint32_t) {
     std::abort();
 }
 

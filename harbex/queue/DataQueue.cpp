@@ -52,8 +52,8 @@ void FreeBuffer(std::uint8_t* buffer) {
     ::operator delete[](buffer, kBufferAlignment);
 }
 
-// Fixed when the library loads; until then it reads false, which only means memcpy.
-const bool g_blockCopies = harbex::queue_detail::BlockCopiesAvailable();
+// Fixed when the library loads; until then both copies read null, which only means memcpy.
+const harbex::queue_detail::BlockCopier g_blockCopier = harbex::queue_detail::ChooseBlockCopier();
 
 }  // namespace
 
@@ -112,15 +112,15 @@ bool CDataQueue::WritePacket(std::uint16_t wPacketId, const void* pData, std::ui
 
     const tagDataHead head{wDataSize, wPacketId};
     std::memcpy(target, &head, kHeadSize);
-    // A payload of 1 to kBlockReach bytes goes in as whole blocks, which write kBlockReach
+    // A payload of 1 to kBlockReach bytes goes in as whole blocks, which may write kBlockReach
     // bytes from its start. Ahead of a straight writer lie only free room and the spare bytes;
     // a wrapped one must stop short of the unread packets. An empty payload is not copied at
     // all: its pointer may be null.
     const bool blockSized = wDataSize - 1u < kBlockReach;
-    if (g_blockCopies && blockSized &&
+    if (g_blockCopier.copyIn != nullptr && blockSized &&
         (!m_bWrapped ||
          std::uint64_t{m_dwWritePos} + (kBlockReach - wDataSize) <= m_dwDataQueryPos)) {
-        return harbex::queue_detail::CopyInBlocks(target + kHeadSize, pData, wDataSize);
+        return g_blockCopier.copyIn(target + kHeadSize, pData, wDataSize);
     }
     if (wDataSize != 0) {
         std::memcpy(target + kHeadSize, pData, wDataSize);
@@ -185,8 +185,8 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
     head = stored;
     if (copy) {
         // Reading kBlockReach bytes from a packet stays within the buffer and its spare bytes.
-        if (g_blockCopies && payload <= kBlockReach) {
-            return harbex::queue_detail::CopyOutBlocks(pBuffer, source + kHeadSize, payload);
+        if (g_blockCopier.copyOut != nullptr && payload <= kBlockReach) {
+            return g_blockCopier.copyOut(pBuffer, source + kHeadSize, payload);
         }
         std::memcpy(pBuffer, source + kHeadSize, payload);
     }
