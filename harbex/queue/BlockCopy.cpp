@@ -58,11 +58,23 @@ HARBEX_MASKED_HELPER __m512i LastIndex(std::uint32_t n) {
     return _mm512_set1_epi8(static_cast<char>(n - 1));
 }
 
-// Where 32-byte block `block` of an n-byte payload starts: in step, or at n - 32 once a
-// block in step would pass the end. A select, not a branch, for the same reason as above.
-HARBEX_CLAMPED_TARGET inline std::size_t ClampedStart(std::size_t lastStart, std::size_t block) {
-    const std::size_t inStep = 32 * block;
-    return inStep < lastStart ? inStep : lastStart;
+// Both directions of the clamped copy. A block starts in step, or at n - 32 once a block in
+// step would pass the end; a select, not a branch, for the same reason as above.
+__attribute__((target("avx2"), always_inline)) inline bool MoveClamped(std::uint8_t* to,
+                                                                       const std::uint8_t* from,
+                                                                       std::uint32_t n) {
+    if (n < 32) {
+        std::memcpy(to, from, n);
+        return true;
+    }
+    const std::size_t lastStart = n - 32;
+#pragma GCC unroll 8
+    for (std::size_t inStep = 0; inStep < kBlockReach; inStep += 32) {
+        const std::size_t at = inStep < lastStart ? inStep : lastStart;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at)));
+    }
+    return true;
 }
 
 }  // namespace
@@ -99,35 +111,11 @@ bool ClampedCopiesAvailable() {
 }
 
 HARBEX_CLAMPED_TARGET bool CopyInClamped(std::uint8_t* to, const void* from, std::uint32_t n) {
-    if (n < 32) {
-        std::memcpy(to, from, n);
-        return true;
-    }
-    const auto* source = static_cast<const std::uint8_t*>(from);
-    const std::size_t lastStart = n - 32;
-#pragma GCC unroll 8
-    for (std::size_t block = 0; block < 8; ++block) {
-        const std::size_t at = ClampedStart(lastStart, block);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + at)));
-    }
-    return true;
+    return MoveClamped(to, static_cast<const std::uint8_t*>(from), n);
 }
 
 HARBEX_CLAMPED_TARGET bool CopyOutClamped(void* to, const std::uint8_t* from, std::uint32_t n) {
-    if (n < 32) {
-        std::memcpy(to, from, n);
-        return true;
-    }
-    auto* target = static_cast<std::uint8_t*>(to);
-    const std::size_t lastStart = n - 32;
-#pragma GCC unroll 8
-    for (std::size_t block = 0; block < 8; ++block) {
-        const std::size_t at = ClampedStart(lastStart, block);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + at),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at)));
-    }
-    return true;
+    return MoveClamped(static_cast<std::uint8_t*>(to), from, n);
 }
 
 #else
