@@ -1,5 +1,6 @@
 #include "queue/BlockCopy.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,7 @@ BlockCopier ChooseBlockCopier() {
 // Windows build does not align for them.
 #define HARBEX_MASKED_HELPER __attribute__((target("avx512f,avx512bw"), always_inline)) inline
 #define HARBEX_CLAMPED_TARGET __attribute__((target("avx2")))
+#define HARBEX_CLAMPED_HELPER __attribute__((target("avx2"), always_inline)) inline
 
 namespace {
 
@@ -39,19 +41,17 @@ static_assert(kBlockReach == 8 * 32, "the clamped copies move eight blocks");
 // The index of every byte of the four blocks. Comparing them with the last index to copy
 // gives the four masks without a branch: a mix of packet sizes is unpredictable, and one
 // mispredicted branch costs more than a copy.
-alignas(64) constexpr std::uint8_t kByteIndex[kBlockReach] = {
-#define HARBEX_ROW(r) r, r + 1, r + 2, r + 3, r + 4, r + 5, r + 6, r + 7
-#define HARBEX_BLOCK(b)                                                                           \
-    HARBEX_ROW(b), HARBEX_ROW(b + 8), HARBEX_ROW(b + 16), HARBEX_ROW(b + 24), HARBEX_ROW(b + 32), \
-        HARBEX_ROW(b + 40), HARBEX_ROW(b + 48), HARBEX_ROW(b + 56)
-    HARBEX_BLOCK(0), HARBEX_BLOCK(64), HARBEX_BLOCK(128), HARBEX_BLOCK(192)
-#undef HARBEX_BLOCK
-#undef HARBEX_ROW
-};
+alignas(64) constexpr std::array<std::uint8_t, kBlockReach> kByteIndex = [] {
+    std::array<std::uint8_t, kBlockReach> index{};
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        index[i] = static_cast<std::uint8_t>(i);
+    }
+    return index;
+}();
 
 // The bytes of block `block` that lie below n, for n from 1 to 256.
 HARBEX_MASKED_HELPER __mmask64 BlockMask(__m512i lastIndex, int block) {
-    return _mm512_cmple_epu8_mask(_mm512_load_si512(kByteIndex + 64 * block), lastIndex);
+    return _mm512_cmple_epu8_mask(_mm512_load_si512(kByteIndex.data() + 64 * block), lastIndex);
 }
 
 HARBEX_MASKED_HELPER __m512i LastIndex(std::uint32_t n) {
@@ -60,9 +60,8 @@ HARBEX_MASKED_HELPER __m512i LastIndex(std::uint32_t n) {
 
 // Both directions of the clamped copy. A block starts in step, or at n - 32 once a block in
 // step would pass the end; a select, not a branch, for the same reason as above.
-__attribute__((target("avx2"), always_inline)) inline bool MoveClamped(std::uint8_t* to,
-                                                                       const std::uint8_t* from,
-                                                                       std::uint32_t n) {
+HARBEX_CLAMPED_HELPER bool MoveClamped(std::uint8_t* to, const std::uint8_t* from,
+                                       std::uint32_t n) {
     if (n < 32) {
         std::memcpy(to, from, n);
         return true;
