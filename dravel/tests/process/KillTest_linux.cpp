@@ -58,7 +58,10 @@ protected:
 };
 
 TEST_F(KillTest, KillsAtRandomMomentsLoseNoFileAndALaterRunCompletes) {
-    std::mt19937 random(std::random_device{}());
+    // A failure names its seed, so that the same delays can be tried again by hand.
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("kill moments seeded with " + std::to_string(seed));
+    std::mt19937 random(seed);
     std::uniform_int_distribution<int> delayMs(0, 900);
     int killedMidFile = 0;
     int completedBeforeKill = 0;
