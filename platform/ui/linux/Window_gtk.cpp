@@ -59,6 +59,7 @@ struct TimerRecord {
 struct ModalRun {
     GMainLoop* loop = nullptr;
     int32_t result = 0;
+    bool ended = false;
 };
 
 void DisconnectAll(gpointer instance, gpointer data) {
@@ -129,6 +130,7 @@ public:
 
     int32_t RunModal() override;
     void EndModal(int32_t result) override;
+    bool ModalEnded() const;
 
     PictureButton* AddButton(int32_t id, Rect bounds) override;
     TextLine* AddTextLine(int32_t id, Rect bounds) override;
@@ -574,6 +576,11 @@ gboolean WindowGtk::DispatchQueue(gpointer data) {
         }
         // May destroy the window; the queue then has no window and the loop stops.
         window->Deliver(item);
+        // As on Windows, what is still queued once a modal run has been ended waits for the
+        // next loop that runs: a second close in the same turn must not act again.
+        if (queue.window == window && window->ModalEnded()) {
+            break;
+        }
     }
     std::lock_guard<std::mutex> lock(queue.mutex);
     if (queue.window != nullptr && !queue.items.empty()) {
@@ -641,9 +648,14 @@ int32_t WindowGtk::RunModal() {
     return run->result;
 }
 
+bool WindowGtk::ModalEnded() const {
+    return modal_ && modal_->ended;
+}
+
 void WindowGtk::EndModal(int32_t result) {
     if (modal_) {
         modal_->result = result;
+        modal_->ended = true;
         g_main_loop_quit(modal_->loop);
     }
 }

@@ -151,6 +151,28 @@ TEST(WindowTest, PostsFromAnotherThreadArriveInOrderWithTheClose) {
     EXPECT_TRUE(window->IsVisible());
 }
 
+TEST(WindowTest, PostsQueuedBehindTheEndOfAModalRunWaitForTheNextLoop) {
+    RecordingHandler handler;
+    auto window = uitest::MakeWindow(handler, Rect{40, 40, 120, 80});
+    ASSERT_NE(window, nullptr);
+    constexpr uint32_t kEnd = platform::kFirstUserMessage + 1;
+    constexpr uint32_t kAfter = platform::kFirstUserMessage + 2;
+    handler.posted = [&](uint32_t message, uint64_t, int64_t) {
+        if (message == kEnd) {
+            window->EndModal(7);
+        }
+    };
+    ASSERT_TRUE(window->Post(kEnd, 0, 1));
+    ASSERT_TRUE(window->Post(kAfter, 0, 2));
+
+    EXPECT_EQ(window->RunModal(), 7);
+    const Event ended{Event::Kind::kPosted, kEnd, 1};
+    const Event after{Event::Kind::kPosted, kAfter, 2};
+    EXPECT_EQ(handler.events, std::vector<Event>{ended});
+    // Not lost: the next loop delivers it.
+    EXPECT_TRUE(RunUntil(*window, handler, [&] { return handler.events.back() == after; }));
+}
+
 TEST(WindowTest, TimersTickUntilKilledAndRestartWhenSetAgain) {
     RecordingHandler handler;
     auto window = uitest::MakeWindow(handler, Rect{40, 40, 120, 80});
