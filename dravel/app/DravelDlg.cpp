@@ -253,13 +253,22 @@ void CDravelDlg::OnStatusCallback(int value1, int value2, int code, const char* 
         report.code = code;
         report.hasText = text != nullptr;
         report.text = text != nullptr ? text : "";
+        if (m_window == nullptr) {
+            return;
+        }
+        // One message stands for everything queued until the window thread has emptied the
+        // queue, so a fast download cannot fill the window's message queue, and no report is
+        // taken back once the window thread may be reading the queue.
+        bool wake = false;
         {
             std::lock_guard<std::mutex> guard(m_reportLock);
             m_reports.push_back(std::move(report));
+            wake = !m_reportsAnnounced;
+            m_reportsAnnounced = true;
         }
-        if (m_window == nullptr || !m_window->Post(WM_DOWNLOAD_REPORT, 0, 0)) {
+        if (wake && !m_window->Post(WM_DOWNLOAD_REPORT, 0, 0)) {
             std::lock_guard<std::mutex> guard(m_reportLock);
-            m_reports.pop_back();
+            m_reportsAnnounced = false;  // the next report tries again
         }
     } catch (...) {
         // Out of memory on the worker: the report is lost, the worker goes on.
@@ -278,6 +287,7 @@ void CDravelDlg::OnPosted(uint32_t message, uint64_t /*wparam*/, int64_t /*lpara
         {
             std::lock_guard<std::mutex> guard(m_reportLock);
             if (m_reports.empty()) {
+                m_reportsAnnounced = false;
                 break;
             }
             report = std::move(m_reports.front());

@@ -147,6 +147,8 @@ private:
     // Reports on their way from the worker to the window thread.
     std::mutex m_reportLock;
     std::deque<Report> m_reports;
+    // A message is on its way that will make the window thread read the queue.
+    bool m_reportsAnnounced = false;
 
     // The download services; the manager is declared after them and goes first.
     std::unique_ptr<IUpdateFileSystem> m_files;

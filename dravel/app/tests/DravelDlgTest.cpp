@@ -203,10 +203,13 @@ TEST_F(DravelWindowTest, ZeroLengthsDrawNothing) {
 
 TEST_F(DravelWindowTest, ReportsFromAnotherThreadArriveWholeAndInOrder) {
     ShowWindow();
-    dialog->SetTotalBytes(1000u * 100u);
+    // More reports than a window's message queue holds on Windows (10,000), all sent before
+    // the window thread looks at its messages again.
+    constexpr int kFiles = 2000;
+    dialog->SetTotalBytes(1000u * kFiles);
     std::thread worker([this] {
-        for (int file = 0; file < 100; ++file) {
-            Report(100 - file, 1000, DS_FILE_BEGIN, "f.bin");
+        for (int file = 0; file < kFiles; ++file) {
+            Report(kFiles - file, 1000, DS_FILE_BEGIN, "f.bin");
             for (int block = 1; block <= 4; ++block) {
                 Report(block * 250, file * 1000 + block * 250, DS_PROGRESS, "f.bin");
             }
