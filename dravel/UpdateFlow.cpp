@@ -293,12 +293,16 @@ void UpdateFlow::OnStatusCallback(int /*value1*/, int /*value2*/, int code,
 
 void UpdateFlow::OnInstalled() {
     SetState(FlowState::kClosing);
+    const bool allInstalled = m_host.AllInstalled();
     if (IsLobbyManifest()) {
         StartLobby();
     } else if (Mode() != UPDATE_MODE_VERIFY) {
-        m_host.NotifyLobby(EndOfRunNotifications());
+        // A file left out (its move failed twice) means the game is not current: the lobby
+        // hears only the game code, as after a failed download.
+        m_host.NotifyLobby(allInstalled ? EndOfRunNotifications()
+                                        : std::vector<LobbyNotification>{GameOrVerify()});
     }
-    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, m_host.AllInstalled()));
+    m_host.WriteInstalledVersion(ManifestName(), VersionToRecord(m_check, allInstalled));
     m_host.CloseWindow();
 }
 

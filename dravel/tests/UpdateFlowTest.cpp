@@ -411,7 +411,7 @@ TEST_F(UpdateFlowTest, FinishedGameDownloadNotifiesThenRecordsTheVersion) {
     EXPECT_EQ(flow.State(), FlowState::kClosing);
 }
 
-TEST_F(UpdateFlowTest, FinishedDownloadRecordsTheEmptyVersionWhenAFileStayedOut) {
+TEST_F(UpdateFlowTest, FinishedDownloadWithAFileLeftOutIsNotCurrent) {
     host.check = Queued("2.0");
     host.allInstalled = false;
     UpdateFlow flow = Flow("12_Update.xml", 998);
@@ -420,6 +420,14 @@ TEST_F(UpdateFlowTest, FinishedDownloadRecordsTheEmptyVersionWhenAFileStayedOut)
     flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
     // Mode 998: a finished game download tells the lobby nothing.
     EXPECT_EQ(host.calls, Calls({"buttons off", "write 12_Update.xml=", "close"}));
+
+    // Any other mode: the lobby hears the game code without "current".
+    host.calls.clear();
+    UpdateFlow game = Flow("12_Update.xml", 12);
+    RunToDownload(game);
+    game.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
+    game.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
+    EXPECT_EQ(host.calls, Calls({"buttons off", "post 2 12", "write 12_Update.xml=", "close"}));
 }
 
 TEST_F(UpdateFlowTest, FinishedLobbyDownloadStartsTheLobbyFirst) {
