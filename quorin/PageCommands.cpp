@@ -57,8 +57,10 @@ void PageCommands::OnJsMessage(uint32_t id, std::string_view text) {
             break;
         case JSCMD_LOG: {
             LogCommand command;
-            // A page must not reach files outside the log folder.
-            if (SplitLogCommand(text, command) && IsSafeLogName(command.name)) {
+            // A page must not reach files outside the log folder, nor choose a file's extension
+            // by a name long enough to cut off ".txt".
+            if (SplitLogCommand(text, command) && IsSafeLogName(command.name) &&
+                LogFileNameFits(command.name.c_str())) {
                 WriteLog(command.name.c_str(), "CQuorinDlg::OnJsMessage", 743, "%s",
                          command.text.c_str());
             }

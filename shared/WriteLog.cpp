@@ -1,6 +1,7 @@
 #include "shared/WriteLog.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -33,24 +34,34 @@ std::size_t ExpandLineBreaks(const char* text, std::size_t length, char* out) {
     return used;
 }
 
+// The log folder's path with its closing separator; empty when the working directory is
+// unknown, which would put the log at the file system's root.
+std::string LogFolderPrefix() {
+    const std::string folder = platform::CurrentFolder();
+    if (folder.empty()) {
+        return {};
+    }
+    const char sep = platform::kPathSeparator;
+    return folder + sep + "log" + sep;
+}
+
 void WriteRecord(LogClock clock, const char* logName, const char* source, int line,
                  const char* format, va_list args) {
     if (logName == nullptr) {
         return;
     }
-    // An unknown working directory would put the log at the file system's root.
-    const std::string folder = platform::CurrentFolder();
-    if (folder.empty()) {
+    // A path over the limit is cut, and the log of a long name goes to a file named by the cut.
+    // A cut that reached back into the folder's path would name a file outside the log folder,
+    // perhaps one of the program's own: nothing is written then.
+    std::string path = LogFolderPrefix();
+    if (path.empty() || path.size() >= kPathLimit - 1) {
         return;
+    }
+    path.append(logName).append(".txt");
+    if (path.size() > kPathLimit - 1) {
+        path.resize(kPathLimit - 1);
     }
     platform::CreateFolder("log");
-
-    char path[kPathLimit];
-    const char sep = platform::kPathSeparator;
-    if (std::snprintf(path, sizeof path, "%s%clog%c%s.txt", folder.c_str(), sep, sep, logName) <
-        0) {
-        return;
-    }
 
     char message[kMessageLimit] = "";
     if (format != nullptr && std::vsnprintf(message, sizeof message, format, args) < 0) {
@@ -105,4 +116,14 @@ void WriteLog(const char* logName, const char* source, int line, const char* for
     va_start(args, format);
     log_detail::WriteLogWithClock(log_detail::LocalClock, logName, source, line, format, args);
     va_end(args);
+}
+
+bool LogFileNameFits(const char* logName) noexcept {
+    try {
+        const std::string prefix = log_detail::LogFolderPrefix();
+        return logName != nullptr && !prefix.empty() &&
+               prefix.size() + std::strlen(logName) + 4 <= log_detail::kPathLimit - 1;
+    } catch (...) {
+        return false;
+    }
 }

@@ -127,6 +127,10 @@ TEST_F(PageCommandsTest, LogCommandAppendsARecordLiterally) {
     page.OnJsMessage(JSCMD_LOG, "game&50% %s");
     page.OnJsMessage(JSCMD_LOG, "../escape&x");
     page.OnJsMessage(JSCMD_LOG, "&&x");
+    // A name whose path would be cut: nothing, rather than a file the cut names.
+    const std::string prefix = dir_.string() + "/log/";
+    const std::string longName = std::string(270 - prefix.size(), 'n') + ".bat";
+    page.OnJsMessage(JSCMD_LOG, longName + "&x");
     const std::string log = ReadLog("game.txt");
     EXPECT_NE(log.find("] [hello] [CQuorinDlg::OnJsMessage] [743\xD0\xD0]\r\n"), std::string::npos)
         << log;
@@ -134,6 +138,7 @@ TEST_F(PageCommandsTest, LogCommandAppendsARecordLiterally) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
     EXPECT_FALSE(fs::exists(dir_ / "escape.txt"));
     EXPECT_FALSE(fs::exists(dir_ / "log" / "x.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "log"), fs::directory_iterator()), 1);
     EXPECT_TRUE(host_.calls.empty());
 }
 

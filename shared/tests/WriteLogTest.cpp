@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -155,6 +156,32 @@ TEST_F(WriteLogTest, OverlongPathIsCutTo259Bytes) {
     const std::string stored = name.substr(0, 259 - prefix.size());
     EXPECT_EQ(std::distance(fs::directory_iterator("log"), fs::directory_iterator()), 1);
     EXPECT_EQ(Read(fs::path("log") / stored), kFixedPrefix + "cut] [S] [1" + kLineMark + "]\r\n");
+
+    // Callers that must not write to such a file can tell beforehand, to the byte.
+    const std::string longest(259 - prefix.size() - 4, 'n');
+    EXPECT_TRUE(LogFileNameFits(longest.c_str()));
+    EXPECT_FALSE(LogFileNameFits((longest + "n").c_str()));
+    EXPECT_FALSE(LogFileNameFits(nullptr));
+}
+
+TEST_F(WriteLogTest, WorkingFolderTooLongForTheLogFolderWritesNothing) {
+    // A cut inside the folder's own path would name some other file beside or above the log
+    // folder. Built from short parts, each a path the system accepts as working directory.
+    fs::path deep = fs::current_path();
+    while (deep.string().size() < 255) {
+        const std::size_t room = 256 - deep.string().size();  // with the separator: 255 to 257
+        deep /= std::string(std::min<std::size_t>(room, 40), 'd');
+    }
+    ASSERT_TRUE(fs::create_directories(deep));
+    fs::current_path(deep);
+    ASSERT_GE(platform::CurrentFolder().size(), 255u);
+
+    LogAt(FixedClock, "x", "S", 1, "lost");
+
+    EXPECT_FALSE(LogFileNameFits("x"));
+    EXPECT_TRUE(fs::is_empty(deep));
+    EXPECT_EQ(std::distance(fs::directory_iterator(deep.parent_path()), fs::directory_iterator()),
+              1);
 }
 
 TEST_F(WriteLogTest, MissingTextsDoNotCrashAndMissingNameWritesNothing) {

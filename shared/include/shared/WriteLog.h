@@ -20,6 +20,10 @@
 void WriteLog(const char* logName, const char* source, int line, const char* format, ...) noexcept
     LOBBY_PRINTF_FORMAT(4, 5);
 
+// Whether a record for `logName` goes to log/<logName>.txt itself: a longer path than the
+// limit is cut, and the record then goes to the file that the cut names.
+bool LogFileNameFits(const char* logName) noexcept;
+
 namespace log_detail {
 
 // A local calendar time as the record shows it (full year, month 1-12, day 1-31).
