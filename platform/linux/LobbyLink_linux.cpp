@@ -196,40 +196,56 @@ bool LobbyWindow::Exists() {
     return Find().IsFound();
 }
 
+// A connection left out of step (an answer that came late or garbled) is replaced by a new
+// one, as a window stays usable after a send to it timed out. Null when there is no lobby.
+LobbyWindow::Impl* LobbyWindow::Usable() {
+    if (impl_ && impl_->broken) {
+        const int fd = ConnectToLobby();
+        if (fd < 0) {
+            return nullptr;  // the lobby has gone; the old connection stays closed to writes
+        }
+        impl_ = std::make_unique<Impl>(fd);
+    }
+    return impl_.get();
+}
+
 bool LobbyWindow::Post(std::uint32_t message, std::uint64_t wparam, std::int64_t lparam) {
-    if (!impl_) {
+    Impl* impl = Usable();
+    if (impl == nullptr) {
         return false;
     }
-    return impl_->WriteLine(FormatLobbyLine(LobbyPost(message, wparam, lparam)),
-                            Clock::now() + kWriteTimeout);
+    return impl->WriteLine(FormatLobbyLine(LobbyPost(message, wparam, lparam)),
+                           Clock::now() + kWriteTimeout);
 }
 
 std::optional<std::int64_t> LobbyWindow::Send(std::uint32_t message, std::uint64_t wparam,
                                               std::int64_t lparam,
                                               std::chrono::milliseconds timeout) {
-    if (!impl_) {
+    Impl* impl = Usable();
+    if (impl == nullptr) {
         return std::nullopt;
     }
     const auto deadline = Clock::now() + timeout;
-    if (!impl_->WriteLine(FormatLobbyLine(LobbySend(message, wparam, lparam)), deadline)) {
+    if (!impl->WriteLine(FormatLobbyLine(LobbySend(message, wparam, lparam)), deadline)) {
         return std::nullopt;
     }
-    const std::optional<std::string> answer = impl_->ReadLine(deadline);
+    const std::optional<std::string> answer = impl->ReadLine(deadline);
     if (!answer) {
         return std::nullopt;
     }
     const std::optional<std::int64_t> result = ParseLobbyResult(*answer);
     if (!result) {
-        impl_->broken = true;
+        impl->broken = true;
     }
     return result;
 }
 
 bool LobbyWindow::Show(std::int32_t command) {
-    if (!impl_) {
+    Impl* impl = Usable();
+    if (impl == nullptr) {
         return false;
     }
-    return impl_->WriteLine(FormatLobbyLine(LobbyShow(command)), Clock::now() + kWriteTimeout);
+    return impl->WriteLine(FormatLobbyLine(LobbyShow(command)), Clock::now() + kWriteTimeout);
 }
 
 void LobbyWindow::Reset() noexcept {

@@ -179,9 +179,21 @@ TEST_F(LobbySocketTest, MalformedAnswerFailsTheSendAndTheConnection) {
     platform::LobbyWindow window = platform::LobbyWindow::Find();
     ASSERT_TRUE(window);
     EXPECT_EQ(window.Send(1424, 0, 0, 2s), std::nullopt);
-    // The stream is out of step now: the "0" that follows must not pass for an answer.
-    EXPECT_EQ(window.Send(1424, 0, 0, 2s), std::nullopt);
-    EXPECT_FALSE(window.Post(1324, 0, 0));
+    // The stream is out of step now: the "0" that follows must not pass for an answer. The
+    // next call goes over a new connection, which this lobby never answers.
+    EXPECT_EQ(window.Send(1424, 0, 0, 300ms), std::nullopt);
+}
+
+TEST_F(LobbySocketTest, LobbyStillReachedAfterASendTimedOut) {
+    // As with a window, what the caller does after a send that timed out still reaches it.
+    ASSERT_TRUE(StartLobby({"--no-answer"}));
+    platform::LobbyWindow window = platform::LobbyWindow::Find();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window.Send(1424, 0, 0, 200ms), std::nullopt);
+    EXPECT_TRUE(window.Show(5));
+    EXPECT_TRUE(window.Post(1324, 0, 0));
+    EXPECT_THAT(WaitForRecordLines(4),
+                ElementsAre("start", "send 1424 0 0", "show 5", "post 1324 0 0"));
 }
 
 TEST_F(LobbySocketTest, OnlyAUsableSocketCountsAsTheLobby) {
