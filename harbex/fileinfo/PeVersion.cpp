@@ -378,7 +378,10 @@ bool IsSoundVersionBlock(std::span<const std::uint8_t> block) {
             return false;
         }
         std::uint32_t child = node->children;
-        while (child + 6 <= node->end) {
+        while (child < node->end) {
+            if (child + 6 > node->end) {
+                return false;  // the platform would read a child's head past its parent's end
+            }
             std::uint16_t length = Le16(block.data() + child);
             if (length == 0) {
                 break;  // the platform stops reading children here

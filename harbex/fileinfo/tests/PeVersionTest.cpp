@@ -195,6 +195,11 @@ TEST(PeVersionQuery, UnsoundTreesAreRefused) {
         {"root shorter than a header", [](Bytes& r) { Put16(r, 0, 4); }},
         {"16-bit tree", [](Bytes& r) { r[4] = 'V'; }},
         {"value past the tree", [](Bytes& r) { Put16(r, 2, 0x4000); }},
+        {"room for less than a child's head at the end of its parent",
+         [](Bytes& r) {
+             const int length = r[0] | r[1] << 8;
+             Put16(r, 0, static_cast<std::uint16_t>((length + 3) / 4 * 4 + 2));
+         }},
         {"unterminated key",
          [](Bytes& r) {
              std::uint16_t length = static_cast<std::uint16_t>(r[0] | r[1] << 8);
