@@ -61,35 +61,43 @@ struct CServiceThread::WorkerState {
     std::condition_variable messageOrStop;  // the worker waits here
     std::condition_variable threadEnded;    // the controller waits here
     std::deque<tagThreadMessage> queue;
+    bool bHasWorker = false;  // from a start until the ended thread is collected
     bool bEnded = false;
     std::thread thread;
 };
 
+// The state lives as long as the object, so a thread posting while the controller stops or
+// restarts the worker never meets a state that is being freed.
 CServiceThread::CServiceThread()
-    : m_bKeepRunning(false), m_dwWorkerThreadId(0), m_hWorkerThread(nullptr) {}
+    : m_bKeepRunning(false),
+      m_dwWorkerThreadId(0),
+      m_hWorkerThread(nullptr),
+      m_pWorkerState(std::make_unique<WorkerState>()) {}
 
 CServiceThread::~CServiceThread() {
     ConcludeThread(kWaitForever);
 }
 
 bool CServiceThread::IsRuning() {
-    if (m_hWorkerThread == nullptr) {
-        return false;
-    }
     std::lock_guard<std::mutex> lock(m_pWorkerState->mutex);
-    return !m_pWorkerState->bEnded;
+    return m_pWorkerState->bHasWorker && !m_pWorkerState->bEnded;
 }
 
 void CServiceThread::ReleaseWorker() noexcept {
-    if (m_pWorkerState && m_pWorkerState->thread.joinable()) {
+    WorkerState& state = *m_pWorkerState;
+    if (state.thread.joinable()) {
         // The thread has announced its end; joining only collects it.
         try {
-            m_pWorkerState->thread.join();
+            state.thread.join();
         } catch (const std::system_error&) {
-            m_pWorkerState->thread.detach();
+            state.thread.detach();
         }
     }
-    m_pWorkerState.reset();
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.bHasWorker = false;
+        state.queue.clear();
+    }
     m_hWorkerThread = nullptr;
     m_dwWorkerThreadId = 0;
 }
@@ -105,12 +113,18 @@ bool CServiceThread::StartThread() {
     AutoResetEvent started;
     ThreadStartBlock block{false, &started, this};
 
-    // The state exists before the thread, so the worker finds it; the worker stores its own id.
-    m_pWorkerState = std::make_unique<WorkerState>();
-    m_hWorkerThread = m_pWorkerState.get();
+    // Ready before the thread runs, so the worker finds it; the worker stores its own id.
+    WorkerState& state = *m_pWorkerState;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.bHasWorker = true;
+        state.bEnded = false;
+        state.queue.clear();
+    }
+    m_hWorkerThread = &state;
     m_bKeepRunning = true;
     try {
-        m_pWorkerState->thread = std::thread(&CServiceThread::ThreadFunction, &block);
+        state.thread = std::thread(&CServiceThread::ThreadFunction, &block);
     } catch (const std::system_error&) {
         m_bKeepRunning = false;
         ReleaseWorker();
@@ -179,12 +193,14 @@ bool CServiceThread::WaitForWorkerEnd(std::uint32_t dwMillSeconds) {
 
 std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uintptr_t wParam,
                                                 std::intptr_t lParam) {
-    if (m_dwWorkerThreadId == 0 || m_hWorkerThread == nullptr) {
-        return 0;
-    }
+    // Only the state is read here, under its lock: other threads may post while the
+    // controller starts or stops the worker.
     WorkerState& state = *m_pWorkerState;
     {
         std::lock_guard<std::mutex> lock(state.mutex);
+        if (!state.bHasWorker) {
+            return 0;
+        }
         if (state.bEnded) {
             return kErrorInvalidThreadId;
         }
@@ -198,7 +214,7 @@ std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uin
 }
 
 bool CServiceThread::GetThreadMessage(tagThreadMessage& message, std::uint32_t dwMilliseconds) {
-    if (m_pWorkerState == nullptr || CurrentThreadId() != m_dwWorkerThreadId) {
+    if (CurrentThreadId() != m_dwWorkerThreadId) {
         return false;
     }
     WorkerState& state = *m_pWorkerState;

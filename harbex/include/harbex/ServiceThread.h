@@ -64,7 +64,8 @@ public:
 
     // Posts a message to the worker's thread message queue. Returns 0 on success and also when
     // there is no worker (nothing is posted then); otherwise the platform's error code (for a
-    // worker that has ended, ERROR_INVALID_THREAD_ID, 1444).
+    // worker that has ended, ERROR_INVALID_THREAD_ID, 1444). Any thread may post, also while
+    // the controller starts or stops the worker.
     std::uint32_t PostThreadMessage(std::uint32_t uMessage, std::uintptr_t wParam,
                                     std::intptr_t lParam);
 

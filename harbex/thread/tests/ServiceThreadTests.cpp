@@ -182,6 +182,41 @@ TEST(ServiceThreadMessages, ArriveInOrderWithTheirFullValues) {
     }
 }
 
+TEST(ServiceThreadMessages, OtherThreadsMayPostWhileTheWorkerStartsAndStops) {
+    Worker worker;  // each turn waits for a message
+    std::atomic<bool> bDone{false};
+    std::atomic<int> posted{0}, unexpected{0};
+    std::atomic<std::uint32_t> lastUnexpected{0};
+    std::thread poster([&] {
+        while (!bDone) {
+            const std::uint32_t result = worker.PostThreadMessage(kMessage, 1, 2);
+            switch (result) {
+                case 0:
+                    ++posted;
+                    break;
+                case 87:    // Windows: no such thread (any more)
+                case 1444:  // the worker has ended
+                case 1816:  // its queue is full
+                    break;
+                default:
+                    ++unexpected;
+                    lastUnexpected = result;
+            }
+        }
+    });
+    int cycles = 0;
+    for (; cycles < 40; ++cycles) {
+        if (!worker.StartThread() || !worker.ConcludeThread(5000)) {
+            break;
+        }
+    }
+    bDone = true;
+    poster.join();
+    EXPECT_EQ(cycles, 40);
+    EXPECT_GT(posted, 0);
+    EXPECT_EQ(unexpected, 0) << "last code " << lastUnexpected;
+}
+
 TEST(ServiceThreadMessages, WaitsAreBoundedAndQueuedMessagesOutliveTheStop) {
     Worker worker;
     Gate entered, release;
