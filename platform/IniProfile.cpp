@@ -198,6 +198,17 @@ std::optional<std::string> ReadFile(const char* path) {
     return content;
 }
 
+// The folder that holds `path`; "." for a bare file name.
+std::string FolderOf(std::string_view path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    if (separator == std::string_view::npos) {
+        return ".";
+    }
+    // The root keeps its separator ("/", "C:\\"), which names it.
+    const bool root = separator == 0 || (separator == 2 && path[1] == ':');
+    return std::string(path.substr(0, root ? separator + 1 : separator));
+}
+
 // The new text goes to a file beside the old one, which then replaces it in one step: a write
 // that fails half-way (a full disk) leaves the old file whole.
 bool WriteFile(const char* path, std::string_view content) {
@@ -463,6 +474,10 @@ bool WriteString(const char* section, const char* key, const char* value, const 
     if (!request || file == nullptr) {
         return false;
     }
+    // Another writer of the same file, in this process or another (two updaters record their
+    // versions at once), must not replace it between our read and our write: its change
+    // would be lost, and two writers of one staging file would mix their texts.
+    const FolderUpdateLock lock(FolderOf(file));
     std::optional<std::string> text = ReadFile(file);
     if (!text) {
         return false;  // never replace a file we could not read

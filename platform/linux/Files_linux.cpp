@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,26 @@ void DebugOutput(const char* text) {
     do {
         written = write(STDERR_FILENO, line.data(), line.size());
     } while (written < 0 && errno == EINTR);
+}
+
+FolderUpdateLock::FolderUpdateLock(const std::string& folder) : m_handle(-1) {
+    // flock belongs to the open file description, so two holders in one process exclude each
+    // other as two processes do; closing the descriptor releases it.
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    int locked;
+    do {
+        locked = flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    m_handle = fd;
+}
+
+FolderUpdateLock::~FolderUpdateLock() {
+    if (m_handle >= 0) {
+        close(static_cast<int>(m_handle));
+    }
 }
 
 bool MoveReplacing(const std::string& from, const std::string& to) {

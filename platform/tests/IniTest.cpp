@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "../IniProfile.h"
@@ -446,6 +447,32 @@ TEST_P(IniTest, WritesCannotAddLinesOrSections) {
     EXPECT_FALSE(Put(nullptr, "k", "v", path));
     EXPECT_FALSE(GetParam()->writeString("A", "k", "v", nullptr));
     EXPECT_EQ(Bytes(path), "[A]\r\na=1\r\nv=1\r\nk=3\r\n");
+}
+
+TEST_P(IniTest, WritersAtTheSameTimeKeepEachOthersKeys) {
+    // Two updaters record their versions in one file at once.
+    const std::string path = NewPath();
+    constexpr int kKeys = 150;
+    auto writeKeys = [&](const char* section) {
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string key = "k" + std::to_string(i);
+            GetParam()->writeString(section, key.c_str(), std::to_string(i).c_str(), path.c_str());
+        }
+    };
+    std::thread first(writeKeys, "one");
+    std::thread second(writeKeys, "two");
+    first.join();
+    second.join();
+    int kept = 0;
+    for (const char* section : {"one", "two"}) {
+        for (int i = 0; i < kKeys; ++i) {
+            kept += Int(section, ("k" + std::to_string(i)).c_str(), -1, path) ==
+                            static_cast<uint32_t>(i)
+                        ? 1
+                        : 0;
+        }
+    }
+    EXPECT_EQ(kept, 2 * kKeys);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, IniTest,

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <limits>
 
 #include "platform/Files.h"
@@ -68,6 +70,47 @@ bool AppendToFile(const std::string& path, const void* data, std::size_t size) {
 
 void DebugOutput(const char* text) {
     OutputDebugStringA(text != nullptr ? text : "");
+}
+
+FolderUpdateLock::FolderUpdateLock(const std::string& folder) : m_handle(-1) {
+    // One named mutex per folder: its full path, upper-cased as the file system compares
+    // names, hashed into the name (FNV-1a).
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) {
+        return;
+    }
+    const DWORD attributes = GetFileAttributesA(full);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return;
+    }
+    std::uint64_t hash = 14695981039346656037ull;
+    for (DWORD i = 0; i < length; ++i) {
+        const char c = full[i] == '/' ? '\\' : full[i];
+        hash = (hash ^ static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c)) *
+               1099511628211ull;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\LobbyFolderUpdate-%016llx",
+                  static_cast<unsigned long long>(hash));
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        return;
+    }
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(mutex);
+}
+
+FolderUpdateLock::~FolderUpdateLock() {
+    if (m_handle != -1) {
+        HANDLE mutex = reinterpret_cast<HANDLE>(m_handle);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
 }
 
 bool MoveReplacing(const std::string& from, const std::string& to) {
