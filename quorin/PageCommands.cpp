@@ -86,8 +86,9 @@ bool PageCommands::OnCloseRequest() {
     if (!confirmClose_) {
         return true;
     }
-    host_.CallPage(PAGEMSG_CLOSE_REQUEST, "0");
-    return false;
+    // A page that cannot be asked at all (its engine has gone) cannot answer: close as if the
+    // flag were clear, or the player could never close the window.
+    return !host_.CallPage(PAGEMSG_CLOSE_REQUEST, "0");
 }
 
 }  // namespace quorin

@@ -31,7 +31,8 @@ class IPageHost {
 public:
     virtual ~IPageHost() = default;
     // Calls the page's MessageProxy with "<id>,<text>"; silently lost when the page has none.
-    virtual void CallPage(int32_t id, const std::string& text) = 0;
+    // False only when the page could not be asked at all (no browser, or its engine has gone).
+    virtual bool CallPage(int32_t id, const std::string& text) = 0;
     // Posts the main window its close message.
     virtual void PostClose() = 0;
 };

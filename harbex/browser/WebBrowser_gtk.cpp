@@ -42,20 +42,20 @@ int CWebBrowser::InstallUIHandler(DocHostUI& handler) {
     return 1;
 }
 
-void CWebBrowser::CallPage(int32_t id, std::string_view ansiText) {
-    if (GetWebView() == nullptr) {
-        return;  // never created, or its place is gone
+bool CWebBrowser::CallPage(int32_t id, std::string_view ansiText) {
+    if (GetWebView() == nullptr || !m_view->EngineRuns()) {
+        return false;  // never created, its place is gone, or its page process ended
     }
     try {
         if (m_bridge != nullptr) {
             m_bridge->CallPage(id, ansiText);
-        } else {
-            m_view->CallPageFunction(
-                "MessageProxy",
-                platform::AnsiToUtf16(std::to_string(id) + "," + std::string(ansiText)));
+            return true;
         }
+        return m_view->CallPageFunction(
+            "MessageProxy",
+            platform::AnsiToUtf16(std::to_string(id) + "," + std::string(ansiText)));
     } catch (...) {
-        // Out of memory: lost like a notice to a page without MessageProxy.
+        return true;  // out of memory: lost like a notice to a page without MessageProxy
     }
 }
 

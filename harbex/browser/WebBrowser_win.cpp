@@ -40,16 +40,16 @@ int CWebBrowser::InstallUIHandler(DocHostUI& handler) {
     return m_view != nullptr && m_view->InstallUIHandler(&handler) ? 1 : 0;
 }
 
-void CWebBrowser::CallPage(int32_t id, std::string_view ansiText) {
+bool CWebBrowser::CallPage(int32_t id, std::string_view ansiText) {
     if (m_view == nullptr) {
-        return;
+        return false;
     }
     try {
         std::u16string text = platform::AnsiToUtf16(std::to_string(id) + ",");
         text += platform::AnsiToUtf16(ansiText);
-        m_view->CallPageFunction("MessageProxy", text);
+        return m_view->CallPageFunction("MessageProxy", text);
     } catch (...) {
-        // Out of memory: lost like a notice to a page without MessageProxy.
+        return true;  // out of memory: lost like a notice to a page without MessageProxy
     }
 }
 

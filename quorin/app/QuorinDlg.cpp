@@ -247,10 +247,8 @@ void CQuorinDlg::OnJsMessage(uint32_t dwCommand, char* pszText) {
     m_page.OnJsMessage(dwCommand, pszText != nullptr ? pszText : "");
 }
 
-void CQuorinDlg::CallPage(int32_t id, const std::string& text) {
-    if (m_browser) {
-        m_browser->CallPage(id, text);
-    }
+bool CQuorinDlg::CallPage(int32_t id, const std::string& text) {
+    return m_browser && m_browser->CallPage(id, text);
 }
 
 void CQuorinDlg::PostClose() {

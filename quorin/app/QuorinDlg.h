@@ -74,7 +74,7 @@ private:
     void OpenChat();
 
     // IPageHost
-    void CallPage(int32_t id, const std::string& text) override;
+    bool CallPage(int32_t id, const std::string& text) override;
     void PostClose() override;
     // IToolbarHost
     void Minimise() override;

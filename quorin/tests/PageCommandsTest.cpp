@@ -16,13 +16,15 @@ namespace fs = std::filesystem;
 
 class RecordingHost : public IPageHost {
 public:
-    void CallPage(int32_t id, const std::string& text) override {
+    bool CallPage(int32_t id, const std::string& text) override {
         calls.push_back(std::to_string(id) + "," + text);
+        return pageReachable;
     }
     void PostClose() override { ++closes; }
 
     std::vector<std::string> calls;
     int closes = 0;
+    bool pageReachable = true;
 };
 
 class PageCommandsTest : public ::testing::Test {
@@ -83,6 +85,12 @@ TEST_F(PageCommandsTest, CloseHandshake) {
     page.OnJsMessage(0, "");
     EXPECT_EQ(host_.calls.size(), 2u);
     EXPECT_EQ(host_.closes, 1);
+
+    // A page whose engine has gone cannot answer: the request closes as if the flag were clear.
+    page.OnJsMessage(JSCMD_CONFIRM_CLOSE, "");
+    host_.pageReachable = false;
+    EXPECT_TRUE(page.OnCloseRequest());
+    EXPECT_EQ(host_.calls.size(), 3u);
 }
 
 TEST_F(PageCommandsTest, VolumesFollowTheSwitches) {

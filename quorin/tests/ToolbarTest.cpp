@@ -30,8 +30,9 @@ public:
     bool IsSettingsVisible() override { return settingsVisible; }
     void ShowSettings(bool visible) override { settingsVisible = visible; }
     void ToggleChat() override { log.push_back("chat"); }
-    void CallPage(int32_t id, const std::string& text) override {
+    bool CallPage(int32_t id, const std::string& text) override {
         log.push_back("page " + std::to_string(id) + "," + text);
+        return true;
     }
     void PostClose() override { log.push_back("post close"); }
 

@@ -211,9 +211,15 @@ TEST_F(WebBrowserTest, WithoutHandlerNoticesStillReachThePage) {
     ASSERT_TRUE(RunUntil([&] {
         return browser.get_Busy() == 0 && browser.get_LocationURL().rfind("file://", 0) == 0;
     }));
-    browser.CallPage(1, kGbkChinese);
-    browser.CallPage(-3, "");
+    EXPECT_TRUE(browser.CallPage(1, kGbkChinese));
+    EXPECT_TRUE(browser.CallPage(-3, ""));
     EXPECT_EQ(Evaluate(browser.GetWebView(), "got"), "[\"1,中文\",\"-3,\"]");
+
+    // Once the page's process has ended the page cannot be asked; a page loaded again can.
+    webkit_web_view_terminate_web_process(browser.GetWebView());
+    ASSERT_TRUE(RunUntil([&] { return !browser.CallPage(2, ""); }));
+    browser.Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return browser.CallPage(2, ""); }));
 
     // A handler without an external object wires nothing.
     DocHostUI silent;
@@ -226,7 +232,7 @@ TEST_F(WebBrowserTest, WithoutControlNothingHappens) {
     EXPECT_EQ(browser.Create("", 0x50000000, {}, nullptr, 1), 0);
     EXPECT_EQ(browser.GetWebView(), nullptr);
     browser.Navigate("about:blank");
-    browser.CallPage(7, "0");
+    EXPECT_FALSE(browser.CallPage(7, "0"));
     browser.GoBack();
     EXPECT_EQ(browser.get_LocationURL(), "");
     EXPECT_EQ(browser.get_Busy(), 0);
@@ -240,7 +246,7 @@ TEST_F(WebBrowserTest, WithoutControlNothingHappens) {
     gtk_widget_destroy(place);
     EXPECT_EQ(browser.GetWebView(), nullptr);
     browser.Navigate("about:blank");
-    browser.CallPage(7, "0");
+    EXPECT_FALSE(browser.CallPage(7, "0"));
     EXPECT_EQ(browser.InstallUIHandler(host), 0);
 }
 

@@ -107,7 +107,9 @@ TEST(WebBrowserWin, WithoutControlOperationsThrowAndNoticesAreLost) {
     EXPECT_THROW(browser.put_Silent(TRUE), harbex::DispatchError);
     Host host;
     EXPECT_EQ(browser.InstallUIHandler(host), 0);
-    EXPECT_NO_THROW(browser.CallPage(7, "0"));
+    bool asked = true;
+    EXPECT_NO_THROW(asked = browser.CallPage(7, "0"));
+    EXPECT_FALSE(asked);  // without a control the page cannot be asked
 }
 
 TEST(WebBrowserWin, CreateInAWindowEndsCleanly) {

@@ -83,8 +83,9 @@ public:
 
     // Calls the page's MessageProxy with the one string "<id>,<text>" (the text given in the ANSI
     // code page). Lost silently when no document is loaded or it has no MessageProxy; results and
-    // script errors are ignored, and nothing is thrown.
-    void CallPage(int32_t id, std::string_view ansiText);
+    // script errors are ignored, and nothing is thrown. False only when the page could not be
+    // asked at all: no control, or its engine no longer runs (a crashed page process).
+    bool CallPage(int32_t id, std::string_view ansiText);
 
     // The automation operations that every platform has.
     void GoBack();

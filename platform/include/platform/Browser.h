@@ -42,7 +42,13 @@ public:
 
     // Calls the page's global script function `name` with one string argument. Lost silently
     // when no document is loaded or it has no such function; results and errors are ignored.
-    virtual void CallPageFunction(std::string_view name, std::u16string_view text) = 0;
+    // False only when the engine itself could not be asked: it no longer runs (below), or
+    // (Win32) the control failed to hand out its document.
+    virtual bool CallPageFunction(std::string_view name, std::u16string_view text) = 0;
+
+    // False once nothing can run the page's scripts: the parent was destroyed under the view,
+    // or (Linux) the page's process ended and no page has loaded since.
+    virtual bool EngineRuns() const = 0;
 
     // The engine's own object, not counted and valid while the view lives: the control's
     // IDispatch (its IWebBrowser2) on Win32, the WebKitWebView* on Linux. Null once the parent

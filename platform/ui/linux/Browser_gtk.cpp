@@ -52,12 +52,17 @@ public:
         // Our own reference, so the object stays valid however the container ends.
         g_object_ref_sink(view_);
         destroyHandler_ = g_signal_connect(view_, "destroy", G_CALLBACK(&OnDestroy), this);
+        endedHandler_ =
+            g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&OnProcessEnded), this);
+        loadHandler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(&OnLoadChanged), this);
     }
 
     ~GtkBrowserView() override {
         // Destroying the widget drops its handlers; ours is only still there if it lives.
-        if (g_signal_handler_is_connected(view_, destroyHandler_)) {
-            g_signal_handler_disconnect(view_, destroyHandler_);
+        for (gulong handler : {destroyHandler_, endedHandler_, loadHandler_}) {
+            if (g_signal_handler_is_connected(view_, handler)) {
+                g_signal_handler_disconnect(view_, handler);
+            }
         }
         if (!destroyed_) {
             // Takes it out of the container, which keeps its place empty.
@@ -82,9 +87,9 @@ public:
 
     bool InstallUIHandler(IDocHostUIHandler* /*handler*/) override { return false; }
 
-    void CallPageFunction(std::string_view name, std::u16string_view text) override {
-        if (destroyed_) {
-            return;
+    bool CallPageFunction(std::string_view name, std::u16string_view text) override {
+        if (!EngineRuns()) {
+            return false;
         }
         const std::string utf8Name(name);
         const std::string utf8Text = Utf16ToUtf8(text);
@@ -95,7 +100,10 @@ public:
         webkit_web_view_call_async_javascript_function(view_, kCallBody, -1,
                                                        g_variant_dict_end(&arguments), nullptr,
                                                        nullptr, nullptr, &OnCallDone, nullptr);
+        return true;
     }
+
+    bool EngineRuns() const override { return !destroyed_ && !processEnded_; }
 
     void* NativeEngine() const override { return destroyed_ ? nullptr : view_; }
 
@@ -104,9 +112,23 @@ private:
         static_cast<GtkBrowserView*>(self)->destroyed_ = true;
     }
 
+    // A crashed or killed page process; the next page that loads has a new one.
+    static void OnProcessEnded(WebKitWebView* /*view*/, WebKitWebProcessTerminationReason /*why*/,
+                               gpointer self) {
+        static_cast<GtkBrowserView*>(self)->processEnded_ = true;
+    }
+    static void OnLoadChanged(WebKitWebView* /*view*/, WebKitLoadEvent event, gpointer self) {
+        if (event == WEBKIT_LOAD_COMMITTED) {
+            static_cast<GtkBrowserView*>(self)->processEnded_ = false;
+        }
+    }
+
     WebKitWebView* view_;
     gulong destroyHandler_ = 0;
+    gulong endedHandler_ = 0;
+    gulong loadHandler_ = 0;
     bool destroyed_ = false;
+    bool processEnded_ = false;
 };
 
 }  // namespace

@@ -283,30 +283,33 @@ public:
         return SUCCEEDED(custom->SetUIHandler(handler));
     }
 
-    void CallPageFunction(std::string_view name, std::u16string_view text) override {
+    bool CallPageFunction(std::string_view name, std::u16string_view text) override {
         IWebBrowser2* browser = Browser();
         if (browser == nullptr) {
-            return;
+            return false;
         }
         ComPtr<IDispatch> document;
-        if (FAILED(browser->get_Document(document.Out())) || document.get() == nullptr) {
-            return;
+        if (FAILED(browser->get_Document(document.Out()))) {
+            return false;  // the control is broken; no document is a page still loading
+        }
+        if (document.get() == nullptr) {
+            return true;
         }
         ComPtr<IHTMLDocument2> html;
         if (FAILED(document->QueryInterface(IID_IHTMLDocument2, html.OutVoid())) ||
             html.get() == nullptr) {
-            return;
+            return true;
         }
         ComPtr<IDispatch> script;
         if (FAILED(html->get_Script(script.Out())) || script.get() == nullptr) {
-            return;
+            return true;
         }
         Bstr member(AnsiToUtf16(name));
         LPOLESTR names[] = {member.get()};
         DISPID id = DISPID_UNKNOWN;
         if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_NEUTRAL, &id)) ||
             id == DISPID_UNKNOWN) {
-            return;
+            return true;
         }
         Bstr argumentText(text);
         VARIANT argument;
@@ -322,7 +325,10 @@ public:
                        &argumentError);
         VariantClear(&result);
         FreeException(exception);
+        return true;
     }
+
+    bool EngineRuns() const override { return Browser() != nullptr; }
 
     void* NativeEngine() const override {
         return embedding_ != nullptr ? static_cast<IDispatch*>(embedding_->browser.get()) : nullptr;
