@@ -195,9 +195,17 @@ bool SavePng(const Image& image, const std::string& path) {
     if (surface == nullptr || path.empty()) {
         return false;
     }
-    // Named the way Image::Load looks files up, so a saved picture loads back.
+    // Named the way Image::Load looks files up, so a saved picture loads back. Written beside
+    // its place first: a half-written file (a full disk) is no picture, and must neither stay
+    // behind nor take the place of one that was there.
     const std::string file = AnsiToUtf8(path);
-    return cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
+    const std::string staging = file + ".part";
+    if (cairo_surface_write_to_png(surface, staging.c_str()) == CAIRO_STATUS_SUCCESS &&
+        std::rename(staging.c_str(), file.c_str()) == 0) {
+        return true;
+    }
+    std::remove(staging.c_str());
+    return false;
 }
 
 struct SingleInstanceLock::Native {

@@ -1,6 +1,8 @@
 // Processes started for real: what they receive, what they inherit, and that none is left to
 // reap.
 #include <errno.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/Image.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -66,6 +69,65 @@ TEST_F(StartProcessTest, TheProcessInheritsNoDescriptors) {
     close(ends[1]);
     ASSERT_TRUE(started);
     EXPECT_EQ(WaitForLine(out), "closed\n");
+}
+
+// A disk that fills up during the save, played by a limit on file sizes for this process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previousSignal_ = signal(SIGXFSZ, SIG_IGN);  // writes past it fail instead of killing
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        applied_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        signal(SIGXFSZ, previousSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool applied() const { return applied_; }
+
+private:
+    rlimit previous_{};
+    sighandler_t previousSignal_ = SIG_DFL;
+    bool applied_ = false;
+};
+
+TEST(ShellLinuxTest, ASaveThatRunsOutOfRoomLeavesNoPictureAndKeepsTheOldOne) {
+    // Noise, so the picture cannot compress below the limit.
+    std::vector<platform::Argb> pixels(200 * 200);
+    std::uint32_t seed = 12345;
+    for (platform::Argb& pixel : pixels) {
+        seed = seed * 1664525u + 1013904223u;
+        pixel = platform::MakeRgb(seed >> 24, seed >> 16, seed >> 8);
+    }
+    platform::Image image;
+    ASSERT_TRUE(image.Assign(200, 200, pixels.data()));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("shot-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path fresh = folder / "new.png";
+    const std::filesystem::path existing = folder / "old.png";
+    { std::ofstream(existing) << "the old picture"; }
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.applied());
+        EXPECT_FALSE(platform::SavePng(image, fresh.string()));
+        EXPECT_FALSE(platform::SavePng(image, existing.string()));
+    }
+    std::ifstream old(existing);
+    std::stringstream text;
+    text << old.rdbuf();
+    EXPECT_TRUE(text.str() == "the old picture")
+        << "the old picture was replaced by " << text.str().size() << " bytes";
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"old.png"});
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -214,13 +214,16 @@ bool SavePng(const Image& image, const std::string& path) {
     }
     const std::u16string wide = AnsiToUtf16(path);
     const std::wstring widePath(wide.begin(), wide.end());
-    if (!EncodePng(pixels, static_cast<UINT>(image.Width()), static_cast<UINT>(image.Height()),
-                   widePath)) {
-        // A half-written file is no picture.
-        DeleteFileW(widePath.c_str());
-        return false;
+    // Written beside its place first: a half-written file (a full disk) is no picture, and must
+    // neither stay behind nor take the place of one that was there.
+    const std::wstring staging = widePath + L".part";
+    if (EncodePng(pixels, static_cast<UINT>(image.Width()), static_cast<UINT>(image.Height()),
+                  staging) &&
+        MoveFileExW(staging.c_str(), widePath.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+        return true;
     }
-    return true;
+    DeleteFileW(staging.c_str());
+    return false;
 }
 
 struct SingleInstanceLock::Native {
