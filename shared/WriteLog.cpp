@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -34,6 +35,8 @@ std::size_t ExpandLineBreaks(const char* text, std::size_t length, char* out) {
     return used;
 }
 
+constexpr std::string_view kLogSuffix = ".txt";
+
 // The log folder's path with its closing separator; empty when the working directory is
 // unknown, which would put the log at the file system's root.
 std::string LogFolderPrefix() {
@@ -57,7 +60,7 @@ void WriteRecord(LogClock clock, const char* logName, const char* source, int li
     if (path.empty() || path.size() >= kPathLimit - 1) {
         return;
     }
-    path.append(logName).append(".txt");
+    path.append(logName).append(kLogSuffix);
     if (path.size() > kPathLimit - 1) {
         path.resize(kPathLimit - 1);
     }
@@ -122,7 +125,8 @@ bool LogFileNameFits(const char* logName) noexcept {
     try {
         const std::string prefix = log_detail::LogFolderPrefix();
         return logName != nullptr && !prefix.empty() &&
-               prefix.size() + std::strlen(logName) + 4 <= log_detail::kPathLimit - 1;
+               prefix.size() + std::strlen(logName) + log_detail::kLogSuffix.size() <=
+                   log_detail::kPathLimit - 1;
     } catch (...) {
         return false;
     }

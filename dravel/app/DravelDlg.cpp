@@ -246,6 +246,9 @@ void CDravelDlg::OnTimer(uint32_t id) {
 }
 
 void CDravelDlg::OnStatusCallback(int value1, int value2, int code, const char* text) {
+    if (m_window == nullptr) {
+        return;  // no window to show it
+    }
     try {
         Report report;
         report.value1 = value1;
@@ -253,9 +256,6 @@ void CDravelDlg::OnStatusCallback(int value1, int value2, int code, const char* 
         report.code = code;
         report.hasText = text != nullptr;
         report.text = text != nullptr ? text : "";
-        if (m_window == nullptr) {
-            return;
-        }
         // One message stands for everything queued until the window thread has emptied the
         // queue, so a fast download cannot fill the window's message queue, and no report is
         // taken back once the window thread may be reading the queue.

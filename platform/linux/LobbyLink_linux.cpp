@@ -111,6 +111,23 @@ struct LobbyWindow::Impl {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
+    // A connection left out of step (an answer that came late or garbled) is replaced by a new
+    // one, as a window stays usable after a send to it timed out. False when the lobby has gone.
+    bool Usable() {
+        if (!broken) {
+            return true;
+        }
+        const int fresh = ConnectToLobby();
+        if (fresh < 0) {
+            return false;
+        }
+        close(fd);
+        fd = fresh;
+        broken = false;
+        pending.clear();
+        return true;
+    }
+
     // Writes the whole line and its terminator before `deadline`. Once part of a line went
     // out, a failure leaves the stream out of step, so the connection is unusable after it.
     bool WriteLine(const std::string& line, Clock::time_point deadline) {
@@ -196,22 +213,9 @@ bool LobbyWindow::Exists() {
     return Find().IsFound();
 }
 
-// A connection left out of step (an answer that came late or garbled) is replaced by a new
-// one, as a window stays usable after a send to it timed out. Null when there is no lobby.
-LobbyWindow::Impl* LobbyWindow::Usable() {
-    if (impl_ && impl_->broken) {
-        const int fd = ConnectToLobby();
-        if (fd < 0) {
-            return nullptr;  // the lobby has gone; the old connection stays closed to writes
-        }
-        impl_ = std::make_unique<Impl>(fd);
-    }
-    return impl_.get();
-}
-
 bool LobbyWindow::Post(std::uint32_t message, std::uint64_t wparam, std::int64_t lparam) {
-    Impl* impl = Usable();
-    if (impl == nullptr) {
+    Impl* impl = impl_.get();
+    if (impl == nullptr || !impl->Usable()) {
         return false;
     }
     return impl->WriteLine(FormatLobbyLine(LobbyPost(message, wparam, lparam)),
@@ -221,8 +225,8 @@ bool LobbyWindow::Post(std::uint32_t message, std::uint64_t wparam, std::int64_t
 std::optional<std::int64_t> LobbyWindow::Send(std::uint32_t message, std::uint64_t wparam,
                                               std::int64_t lparam,
                                               std::chrono::milliseconds timeout) {
-    Impl* impl = Usable();
-    if (impl == nullptr) {
+    Impl* impl = impl_.get();
+    if (impl == nullptr || !impl->Usable()) {
         return std::nullopt;
     }
     const auto deadline = Clock::now() + timeout;
@@ -241,8 +245,8 @@ std::optional<std::int64_t> LobbyWindow::Send(std::uint32_t message, std::uint64
 }
 
 bool LobbyWindow::Show(std::int32_t command) {
-    Impl* impl = Usable();
-    if (impl == nullptr) {
+    Impl* impl = impl_.get();
+    if (impl == nullptr || !impl->Usable()) {
         return false;
     }
     return impl->WriteLine(FormatLobbyLine(LobbyShow(command)), Clock::now() + kWriteTimeout);

@@ -61,9 +61,6 @@ public:
 private:
     struct Impl;
     explicit LobbyWindow(std::unique_ptr<Impl> impl) noexcept;
-    // Where the link is a connection: the one to use, a new one in place of one that broke;
-    // null when there is no lobby.
-    Impl* Usable();
     std::unique_ptr<Impl> impl_;
 };
 
