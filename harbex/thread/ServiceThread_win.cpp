@@ -7,6 +7,7 @@
 #include <process.h>
 
 #include <memory>
+#include <mutex>
 
 #include "harbex/ServiceThread.h"
 
@@ -33,10 +34,19 @@ struct CServiceThread::WorkerState {
     UniqueHandle hThread;
     // Manual-reset; ConcludeThread sets it to wake a worker waiting in GetThreadMessage.
     UniqueHandle hStopEvent;
+    // What other threads read to post: the id of the worker while its handle is open (a thread
+    // id is not given to another thread before then), 0 otherwise.
+    std::mutex postLock;
+    DWORD postThreadId = 0;
 };
 
+// The state lives as long as the object, so a thread posting while the controller stops or
+// restarts the worker never meets a state that is being freed.
 CServiceThread::CServiceThread()
-    : m_bKeepRunning(false), m_dwWorkerThreadId(0), m_hWorkerThread(nullptr) {}
+    : m_bKeepRunning(false),
+      m_dwWorkerThreadId(0),
+      m_hWorkerThread(nullptr),
+      m_pWorkerState(std::make_unique<WorkerState>()) {}
 
 CServiceThread::~CServiceThread() {
     ConcludeThread(kWaitForever);
@@ -47,7 +57,12 @@ bool CServiceThread::IsRuning() {
 }
 
 void CServiceThread::ReleaseWorker() noexcept {
-    m_pWorkerState.reset();
+    {
+        std::lock_guard<std::mutex> lock(m_pWorkerState->postLock);
+        m_pWorkerState->postThreadId = 0;
+    }
+    m_pWorkerState->hThread.reset();
+    m_pWorkerState->hStopEvent.reset();
     m_hWorkerThread = nullptr;
     m_dwWorkerThreadId = 0;
 }
@@ -67,9 +82,9 @@ bool CServiceThread::StartThread() {
     }
     block.hStartedEvent = started.get();
 
-    auto state = std::make_unique<WorkerState>();
-    state->hStopEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!state->hStopEvent) {
+    WorkerState& state = *m_pWorkerState;
+    state.hStopEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!state.hStopEvent) {
         return false;
     }
 
@@ -81,12 +96,16 @@ bool CServiceThread::StartThread() {
                                                  &block, CREATE_SUSPENDED, &threadId);
     if (thread == 0) {
         m_bKeepRunning = false;
+        state.hStopEvent.reset();
         return false;
     }
-    state->hThread.reset(reinterpret_cast<HANDLE>(thread));
-    m_hWorkerThread = state->hThread.get();
+    state.hThread.reset(reinterpret_cast<HANDLE>(thread));
+    m_hWorkerThread = state.hThread.get();
     m_dwWorkerThreadId = threadId;
-    m_pWorkerState = std::move(state);
+    {
+        std::lock_guard<std::mutex> lock(state.postLock);
+        state.postThreadId = threadId;
+    }
 
     if (ResumeThread(m_hWorkerThread) == static_cast<DWORD>(-1)) {
         // The thread has not run any code of ours, so ending it here leaves nothing behind.
@@ -144,10 +163,13 @@ bool CServiceThread::WaitForWorkerEnd(std::uint32_t dwMillSeconds) {
 
 std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uintptr_t wParam,
                                                 std::intptr_t lParam) {
-    if (m_dwWorkerThreadId == 0 || m_hWorkerThread == nullptr) {
+    // Any thread may post; the id is read and used under the lock that the controller takes to
+    // clear it before the worker's handle closes.
+    std::lock_guard<std::mutex> lock(m_pWorkerState->postLock);
+    if (m_pWorkerState->postThreadId == 0) {
         return 0;
     }
-    if (!::PostThreadMessageA(m_dwWorkerThreadId, uMessage, static_cast<WPARAM>(wParam),
+    if (!::PostThreadMessageA(m_pWorkerState->postThreadId, uMessage, static_cast<WPARAM>(wParam),
                               static_cast<LPARAM>(lParam))) {
         const DWORD error = GetLastError();
         // A failure must never read as success.
@@ -157,7 +179,7 @@ std::uint32_t CServiceThread::PostThreadMessage(std::uint32_t uMessage, std::uin
 }
 
 bool CServiceThread::GetThreadMessage(tagThreadMessage& message, std::uint32_t dwMilliseconds) {
-    if (m_pWorkerState == nullptr || GetCurrentThreadId() != m_dwWorkerThreadId) {
+    if (!m_pWorkerState->hStopEvent || GetCurrentThreadId() != m_dwWorkerThreadId) {
         return false;
     }
     HANDLE stop = m_pWorkerState->hStopEvent.get();

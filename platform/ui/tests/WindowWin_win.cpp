@@ -3,6 +3,8 @@
 // button's pressed state, and the shell services.
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "platform/Browser.h"
 #include "platform/Shell.h"
 #include "platform/Window.h"
 
@@ -237,6 +240,206 @@ TEST(WindowWinMessages, KeysReachHandlerBeforeDispatchAndCloseNothing) {
     const std::vector<Event> click{{Event::Kind::kKey, static_cast<int64_t>(platform::Key::kSpace)},
                                    {Event::Kind::kCommand, 5}};
     EXPECT_EQ(handler.events, click);
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// An in-place active object that records the key messages offered to it and uses up one key.
+class KeyRecordingObject final : public IOleInPlaceActiveObject {
+public:
+    std::vector<std::pair<UINT, WPARAM>> offered;
+    WPARAM keyToUse = 0;
+    LONG references = 0;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IOleWindow) &&
+            !IsEqualIID(riid, IID_IOleInPlaceActiveObject)) {
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IOleInPlaceActiveObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
+        offered.emplace_back(msg->message, msg->wParam);
+        return msg->message == WM_KEYDOWN && msg->wParam == keyToUse ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+};
+
+#pragma GCC diagnostic pop
+
+// The frame the browser control's container gives the control, or null.
+IOleInPlaceUIWindow* ContainerFrame(platform::BrowserView& view) {
+    auto* engine = static_cast<IUnknown*>(view.NativeEngine());
+    IOleObject* object = nullptr;
+    if (engine == nullptr ||
+        FAILED(engine->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object)))) {
+        return nullptr;
+    }
+    IOleClientSite* site = nullptr;
+    const HRESULT hr = object->GetClientSite(&site);
+    object->Release();
+    if (FAILED(hr) || site == nullptr) {
+        return nullptr;
+    }
+    IOleInPlaceUIWindow* frame = nullptr;
+    site->QueryInterface(IID_IOleInPlaceUIWindow, reinterpret_cast<void**>(&frame));
+    site->Release();
+    return frame;
+}
+
+// The control's shortcuts, Tab between a page's fields and the editing keys of its text fields
+// work only when the container offers it the keys before dispatching them.
+TEST(WindowWinMessages, KeysAreOfferedToTheHostedControlsActiveObject) {
+    RecordingHandler handler;
+    auto window = uitest::MakeWindow(handler, Rect{0, 0, 300, 200});
+    ASSERT_TRUE(window);
+    platform::HostedControl* place = window->AddHostedControl(7, Rect{5, 27, 280, 160});
+    ASSERT_NE(place, nullptr);
+    auto view = platform::BrowserView::Create(place->NativeParent());
+    ASSERT_TRUE(view) << "the WebBrowser control could not be embedded";
+    IOleInPlaceUIWindow* frame = ContainerFrame(*view);
+    ASSERT_NE(frame, nullptr);
+
+    KeyRecordingObject active;
+    active.keyToUse = VK_TAB;
+    ASSERT_EQ(frame->SetActiveObject(&active, nullptr), S_OK);
+    EXPECT_GT(active.references, 0) << "the container holds the object while it is active";
+    HWND target = static_cast<HWND>(place->NativeParent());
+    PostMessageA(target, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(target, WM_KEYUP, VK_F5, 1);
+    PostMessageA(Handle(*window), WM_KEYDOWN, VK_F6, 1);  // outside the control: not offered
+    ASSERT_TRUE(uitest::RunUntil(*window, handler, [&] { return handler.events.size() >= 2; }));
+    Settle(*window, handler, std::chrono::milliseconds(100));
+    const std::vector<std::pair<UINT, WPARAM>> offered{{WM_KEYDOWN, VK_TAB}, {WM_KEYUP, VK_F5}};
+    EXPECT_EQ(active.offered, offered);
+    // The window's own handling still comes first.
+    const Event other{Event::Kind::kKey, static_cast<int64_t>(platform::Key::kOther)};
+    const std::vector<Event> keys{other, other};
+    EXPECT_EQ(handler.events, keys);
+
+    // Deactivated, the object is let go and sees no more keys.
+    ASSERT_EQ(frame->SetActiveObject(nullptr, nullptr), S_OK);
+    EXPECT_EQ(active.references, 0);
+    active.offered.clear();
+    PostMessageA(target, WM_KEYDOWN, VK_TAB, 1);
+    Settle(*window, handler, std::chrono::milliseconds(100));
+    EXPECT_TRUE(active.offered.empty());
+    frame->Release();
+}
+
+// Clicking a volume button quickly must move the volume once per click.
+TEST(WindowWinMessages, EveryOneOfTwoQuickClicksOnAButtonIsAClick) {
+    RecordingHandler handler;
+    auto window = uitest::MakeWindow(handler, Rect{0, 0, 100, 60});
+    ASSERT_TRUE(window);
+    window->AddButton(5, Rect{10, 10, 30, 20});
+    HWND button = GetDlgItem(Handle(*window), 5);
+    ASSERT_NE(button, nullptr);
+    const LPARAM at = MAKELPARAM(5, 5);
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(button, WM_LBUTTONUP, 0, at);
+    PostMessageA(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(button, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(uitest::RunUntil(*window, handler, [&] { return handler.events.size() >= 2; }));
+    Settle(*window, handler, std::chrono::milliseconds(100));
+    const std::vector<Event> clicks{{Event::Kind::kCommand, 5}, {Event::Kind::kCommand, 5}};
+    EXPECT_EQ(handler.events, clicks);
+}
+
+// After the player switched to another program and back, typing goes on where it was.
+TEST(WindowWinMessages, TheKeyboardReturnsToItsFieldWhenTheWindowIsActiveAgain) {
+    RecordingHandler handler;
+    auto window = uitest::MakeWindow(handler, Rect{0, 0, 200, 80});
+    ASSERT_TRUE(window);
+    window->AddTextEntry(8, Rect{10, 10, 150, 24});
+    platform::TextEntry* second = window->AddTextEntry(9, Rect{10, 40, 150, 24});
+    ASSERT_NE(second, nullptr);
+    HWND hwnd = Handle(*window);
+    HWND field = GetDlgItem(hwnd, 9);
+    Settle(*window, handler);
+    SetActiveWindow(hwnd);
+    second->Focus();
+    ASSERT_EQ(GetFocus(), field);
+
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 250, 0,
+                                 100, 60, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetActiveWindow(other);
+    Settle(*window, handler, std::chrono::milliseconds(100));
+    ASSERT_NE(GetFocus(), field);
+    SetActiveWindow(hwnd);
+    Settle(*window, handler, std::chrono::milliseconds(100));
+    EXPECT_EQ(GetFocus(), field);
+    DestroyWindow(other);
+}
+
+// A window of the same class name registered by another module (a plug-in with its own copy of
+// the window layer): its keys reach it, and the loop never reads its window data as ours.
+struct ForeignKeys {
+    int keys = 0;
+};
+
+LRESULT CALLBACK ForeignWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_KEYDOWN) {
+        auto* record = reinterpret_cast<ForeignKeys*>(GetPropA(hwnd, "ForeignKeys"));
+        ++record->keys;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+TEST(WindowWinMessages, KeysForAnotherModulesWindowOfTheSameClassNameReachOnlyIt) {
+    RecordingHandler handler;
+    auto window = uitest::MakeWindow(handler, Rect{0, 0, 100, 60});
+    ASSERT_TRUE(window);
+    HINSTANCE otherModule = GetModuleHandleA("kernel32.dll");
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = ForeignWindowProc;
+    windowClass.hInstance = otherModule;
+    windowClass.lpszClassName = "PlatformWindow";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    HWND foreign = CreateWindowExA(0, "PlatformWindow", "plug-in", WS_OVERLAPPED, 0, 0, 50, 50,
+                                   nullptr, nullptr, otherModule, nullptr);
+    ASSERT_NE(foreign, nullptr);
+    // Window data that is anything but one of our windows.
+    std::vector<unsigned char> notOurs(4096, 0xEE);
+    SetWindowLongPtrA(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(notOurs.data()));
+    ForeignKeys record;
+    SetPropA(foreign, "ForeignKeys", &record);
+
+    PostMessageA(foreign, WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(uitest::RunUntil(*window, handler, [&] { return record.keys >= 1; }));
+    EXPECT_TRUE(handler.events.empty()) << "our window's handler saw a key of another window";
+    EXPECT_EQ(notOurs, std::vector<unsigned char>(4096, 0xEE));
+    RemovePropA(foreign, "ForeignKeys");
+    DestroyWindow(foreign);
+    UnregisterClassA("PlatformWindow", otherModule);
+}
+
+TEST(WindowWinMessages, AQuitSeenWhilePumpingIsLeftForTheProgramsLoop) {
+    ASSERT_TRUE(platform::InitWindowing());
+    PostQuitMessage(3);
+    EXPECT_FALSE(platform::DispatchUiMessage(false));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
 }
 
 TEST(WindowWinMessages, EnterInTextEntryBecomesItsCommand) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "../../win32/ComPtr_win.h"
+#include "WindowParts_win.h"
 #include "platform/Browser.h"
 #include "platform/CodePage.h"
 
@@ -63,6 +64,7 @@ public:
 
     void SetHandler(IDocHostUIHandler* handler) { handler_ = handler; }
     void Detach() {
+        ShareActiveObject(nullptr);
         parent_ = nullptr;
         handler_ = nullptr;
     }
@@ -169,7 +171,8 @@ public:
         return INPLACE_E_NOTOOLSPACE;
     }
     HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* active, LPCOLESTR) override {
+        ShareActiveObject(active);
         return S_OK;
     }
 
@@ -186,9 +189,25 @@ public:
 private:
     ~Site() = default;
 
+    // The control's active object sees the keys before they are dispatched: its shortcuts, Tab
+    // between the page's fields and the editing keys of a text field work only through it. The
+    // window's loop finds it as a property of the control's place.
+    void ShareActiveObject(IOleInPlaceActiveObject* active) {
+        if (parent_ != nullptr) {
+            RemovePropA(parent_, win32ui::kActiveObjectProperty);
+        }
+        *active_.Out() = nullptr;
+        if (active != nullptr && parent_ != nullptr) {
+            active->AddRef();
+            *active_.Out() = active;
+            SetPropA(parent_, win32ui::kActiveObjectProperty, active);
+        }
+    }
+
     std::atomic<ULONG> references_{1};
     HWND parent_;
     IDocHostUIHandler* handler_ = nullptr;
+    ComPtr<IOleInPlaceActiveObject> active_;
 };
 
 #pragma GCC diagnostic pop
@@ -405,6 +424,26 @@ std::unique_ptr<Embedding> Embed(HWND parent) {
 }
 
 }  // namespace
+
+namespace win32ui {
+
+bool TranslateKeyForHostedObject(MSG& msg) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) {
+        return false;
+    }
+    for (HWND window = msg.hwnd; window != nullptr; window = GetAncestor(window, GA_PARENT)) {
+        if (auto* active =
+                static_cast<IOleInPlaceActiveObject*>(GetPropA(window, kActiveObjectProperty))) {
+            return active->TranslateAccelerator(&msg) == S_OK;
+        }
+        if (GetAncestor(window, GA_ROOT) == window) {
+            break;
+        }
+    }
+    return false;
+}
+
+}  // namespace win32ui
 
 std::unique_ptr<BrowserView> BrowserView::Create(void* nativeParent) {
     const auto parent = static_cast<HWND>(nativeParent);

@@ -219,6 +219,11 @@ protected:
             case WM_ERASEBKGND:
                 handled = true;
                 return 1;
+            case WM_LBUTTONDBLCLK:
+                // The button class makes the second of two quick clicks a double click, which
+                // clicks nothing; here it is a press like the first, so each click counts.
+                handled = true;
+                return DefSubclassProc(Handle(), WM_LBUTTONDOWN, wparam, lparam);
             case kReflectedDrawItem: {
                 const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
                 if (item != nullptr) {

@@ -38,6 +38,14 @@ inline constexpr UINT kReflectedDrawItem = 0x2000 + WM_DRAWITEM;
 // child's own window handle.
 inline constexpr char kTransparentTag[] = "###tranparentctrl_tag###";
 
+// The window property of a hosted control's place that holds the in-place active object inside
+// it (an IOleInPlaceActiveObject*, counted by the place's container while it is set).
+inline constexpr char kActiveObjectProperty[] = "LobbyActiveObject";
+
+// Offers a key message to the active object of the hosted control it is meant for, as a
+// container must before dispatching; true when the object used the key up.
+bool TranslateKeyForHostedObject(MSG& msg);
+
 // Invalidates, with erasing, every visible tagged direct child of `parent` that does not answer
 // WM_TRANSPARENT_QUERY with 1.
 void InvalidateTransparentChildren(HWND parent);

@@ -111,8 +111,15 @@ ATOM WindowClassAtom() {
     return registration.atom;
 }
 
-class WindowWin;
-WindowWin* FromHandle(HWND hwnd);
+// Asks a top-level window whether its handler takes a key before the key is dispatched: wparam
+// the virtual key; kKeyTaken when taken. A message, not a call, because the root may be a window
+// of another module's copy of this layer (the chat plug-in's), whose objects only its own code
+// may touch; a window that does not know the message answers 0.
+UINT KeyBeforeDispatchMessage() {
+    static const UINT message = RegisterWindowMessageA("PlatformWindowKeyBeforeDispatch");
+    return message;
+}
+constexpr LRESULT kKeyTaken = 1;
 
 // Keeps the owner disabled while a window runs modally.
 class OwnerDisabled {
@@ -283,7 +290,7 @@ public:
             }
             // Keys go to the window first; no dialog handling, so Enter and Escape close
             // nothing by themselves.
-            if (msg.message == WM_KEYDOWN && KeyToWindow(msg)) {
+            if (KeyUsedBeforeDispatch(msg)) {
                 continue;
             }
             TranslateMessage(&msg);
@@ -362,14 +369,23 @@ private:
 
 public:
     static bool KeyToWindow(const MSG& msg) {
-        WindowWin* target = FromHandle(GetAncestor(msg.hwnd, GA_ROOT));
-        return target != nullptr && target->KeyDown(msg.wParam);
+        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+        const UINT ask = KeyBeforeDispatchMessage();
+        return root != nullptr && ask != 0 && SendMessageA(root, ask, msg.wParam, 0) == kKeyTaken;
+    }
+    // The window's own key handling first, then a hosted control's (the page's shortcuts).
+    static bool KeyUsedBeforeDispatch(MSG& msg) {
+        return (msg.message == WM_KEYDOWN && KeyToWindow(msg)) ||
+               win32ui::TranslateKeyForHostedObject(msg);
     }
 
 private:
     LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         if (destroying_) {
             return DefWindowProcA(hwnd, message, wparam, lparam);
+        }
+        if (message == KeyBeforeDispatchMessage() && message != 0) {
+            return KeyDown(wparam) ? kKeyTaken : 0;
         }
         switch (message) {
             case WM_PAINT:
@@ -413,6 +429,11 @@ private:
             case WM_SIZE:
                 Resized(wparam, LOWORD(lparam), HIWORD(lparam));
                 return 0;
+            case WM_ACTIVATE:
+                if (KeepFocusAcrossActivation(hwnd, wparam)) {
+                    return 0;
+                }
+                break;
             case WM_CLOSE:
                 // The handler decides; the window is not destroyed here.
                 Guarded([&] { handler_.OnClose(); });
@@ -433,6 +454,23 @@ private:
             return 0;
         }
         return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+
+    // The system would give the keyboard to the window itself when it is activated again, so
+    // typing would reach neither the page nor a field until the player clicked one; a dialog
+    // gives it back to the child that had it, and so does this. True when the focus was given.
+    bool KeepFocusAcrossActivation(HWND hwnd, WPARAM wparam) {
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            focusWhenLeft_ = focus != nullptr && IsChild(hwnd, focus) ? focus : nullptr;
+            return false;
+        }
+        const bool minimised = HIWORD(wparam) != 0;
+        if (minimised || focusWhenLeft_ == nullptr || !IsChild(hwnd, focusWhenLeft_)) {
+            return false;
+        }
+        SetFocus(focusWhenLeft_);
+        return true;
     }
 
     void Resized(WPARAM kind, int32_t width, int32_t height) {
@@ -499,17 +537,11 @@ private:
     int32_t modalResult_ = 0;
     bool minimised_ = false;
     bool destroying_ = false;
+    HWND focusWhenLeft_ = nullptr;  // the child that had the keyboard when the window was left
 };
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return WindowWin::Proc(hwnd, message, wparam, lparam);
-}
-
-WindowWin* FromHandle(HWND hwnd) {
-    if (hwnd == nullptr || GetClassLongPtrA(hwnd, GCW_ATOM) != WindowClassAtom()) {
-        return nullptr;
-    }
-    return reinterpret_cast<WindowWin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
 }  // namespace
@@ -548,10 +580,14 @@ bool DispatchUiMessage(bool wait) {
         if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
             return false;
         }
-    } else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) || msg.message == WM_QUIT) {
+    } else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    } else if (msg.message == WM_QUIT) {
+        // Left for the loop that ends the program, as a modal run leaves it.
+        PostQuitMessage(static_cast<int>(msg.wParam));
         return false;
     }
-    if (msg.message == WM_KEYDOWN && WindowWin::KeyToWindow(msg)) {
+    if (WindowWin::KeyUsedBeforeDispatch(msg)) {
         return true;
     }
     TranslateMessage(&msg);
