@@ -441,7 +441,8 @@ bool CDownloadMgr::MakeNewFilesDurable() {
 }
 
 std::string CDownloadMgr::StagingPath(const tagDownloadTask& task) const {
-    return JoinFolder(m_stagingFolder, NativeFileName(task.localName) + ".dtm");
+    return m_services.files->ExistingSpelling(
+        JoinFolder(m_stagingFolder, NativeFileName(task.localName) + ".dtm"));
 }
 
 std::string CDownloadMgr::InstalledPath(const tagDownloadTask& task, bool installPass) const {
@@ -453,7 +454,7 @@ std::string CDownloadMgr::InstalledPath(const tagDownloadTask& task, bool instal
     } else if (installPass && EndsWith(local, ".qv")) {
         local = WithoutExtension(local);
     }
-    return JoinFolder(m_targetFolder, local);
+    return m_services.files->ExistingSpelling(JoinFolder(m_targetFolder, local));
 }
 
 void CDownloadMgr::CreateFoldersOf(const std::string& localName) {
@@ -465,7 +466,7 @@ void CDownloadMgr::CreateFoldersOf(const std::string& localName) {
         }
         std::string folder = *root;
         for (const std::string& part : parts) {
-            folder = JoinFolder(folder, part);
+            folder = m_services.files->ExistingSpelling(JoinFolder(folder, part));
             m_services.files->CreateFolder(folder);  // an existing folder is fine
         }
     }

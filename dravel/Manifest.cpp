@@ -90,7 +90,8 @@ ManifestCheck CheckManifest(IManifestSource& source, IUpdateFileSystem& files,
         if (!ParseFileSize(entry.FileSize.value, size)) {
             return Failed(check, where + "FileSize \"" + entry.FileSize.value + "\"");
         }
-        const std::string local = JoinFolder(programFolder, NativeFileName(entry.FileName.value));
+        const std::string local =
+            files.ExistingSpelling(JoinFolder(programFolder, NativeFileName(entry.FileName.value)));
         if (files.Exists(local)) {
             const std::optional<std::string> digest = Md5HexOfFile(local);
             if (!digest) {

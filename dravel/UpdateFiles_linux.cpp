@@ -1,6 +1,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "UpdateFiles.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace dravel {
 
@@ -39,6 +41,74 @@ bool ForceToDisk(const std::string& path, int& errorCode) {
     errorCode = errno;
     close(fd);
     return synced;
+}
+
+// Opens the staging file for writing, empty, locked against every other updater that would write
+// the same file (two manifests may list it, and their updaters run side by side). -1 with
+// `error` set when that fails.
+int OpenStagingFile(const std::string& path, std::string& error) {
+    // Not truncated before the lock is held: the bytes may be another updater's.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = ErrorText(errno);
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = ErrorText(errno == EWOULDBLOCK ? ETXTBSY : errno);
+        close(fd);
+        return -1;
+    }
+    // The file opened may have been moved into place by the updater that held it, between
+    // our open and our lock; what now sits at the path is another file.
+    struct stat opened {};
+    struct stat atPath {};
+    if (fstat(fd, &opened) != 0 || stat(path.c_str(), &atPath) != 0 ||
+        opened.st_ino != atPath.st_ino || opened.st_dev != atPath.st_dev) {
+        error = ErrorText(ETXTBSY);
+        close(fd);
+        return -1;
+    }
+    if (ftruncate(fd, 0) != 0) {
+        error = ErrorText(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether a file starts as a program does (a binary or a script), so that a new one arrives
+// runnable; the manifest carries no permissions.
+bool LooksRunnable(int fd) {
+    char head[4] = {};
+    const ssize_t got = pread(fd, head, sizeof head, 0);
+    return (got == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') ||
+           (got >= 2 && head[0] == '#' && head[1] == '!');
+}
+
+// Gives the staged file the permissions it is to have once in place: those of the file it
+// replaces (an update must not turn a program into a file that cannot start), or, for a new
+// file, runnable when it is a program.
+bool TakeOverPermissions(const std::string& from, const std::string& to, int& errorCode) {
+    const int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        errorCode = errno;
+        return false;
+    }
+    struct stat staged {};
+    struct stat installed {};
+    bool done = fstat(fd, &staged) == 0;
+    if (done) {
+        mode_t mode = staged.st_mode & 07777;
+        if (stat(to.c_str(), &installed) == 0) {
+            mode = installed.st_mode & 07777;
+        } else if (LooksRunnable(fd)) {
+            mode |= (mode & 0444) >> 2;  // run where it may be read
+        }
+        done = mode == (staged.st_mode & 07777) || fchmod(fd, mode) == 0;
+    }
+    errorCode = errno;
+    close(fd);
+    return done;
 }
 
 class StagingFile final : public IStagingFile {
@@ -85,6 +155,14 @@ private:
 
 class LocalFileSystem final : public IUpdateFileSystem {
 public:
+    std::string ExistingSpelling(const std::string& path) override {
+        // Only ASCII names are matched: in a GBK name a second byte may be an ASCII letter, and
+        // matching it without regard to case would take another character's file.
+        const bool ascii = std::all_of(path.begin(), path.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return ascii ? platform::ResolvePathCase(path) : path;
+    }
+
     bool Exists(const std::string& path) override {
         struct stat info {};
         return stat(path.c_str(), &info) == 0;
@@ -99,9 +177,8 @@ public:
 
     std::unique_ptr<IStagingFile> CreateStagingFile(const std::string& path,
                                                     std::string& error) override {
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int fd = OpenStagingFile(path, error);
         if (fd < 0) {
-            error = ErrorText(errno);
             return nullptr;
         }
         return std::make_unique<StagingFile>(fd);
@@ -109,7 +186,8 @@ public:
 
     bool PutInPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode,
                     std::string& error) override {
-        if (replacing && !ForceToDisk(from, errorCode)) {
+        if (!TakeOverPermissions(from, to, errorCode) ||
+            (replacing && !ForceToDisk(from, errorCode))) {
             error = ErrorText(errorCode);
             return false;
         }

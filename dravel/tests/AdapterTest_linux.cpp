@@ -1,5 +1,7 @@
 // The HTTP and XML adapters against the test server: each platform outcome as the download
 // manager sees it, the manifest as the check reads it, and whole update runs end to end.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -230,6 +232,92 @@ TEST_F(AdapterTest, ManifestSourceReportsWhatWentWrong) {
     EXPECT_FALSE(unreachable.error.empty());
 }
 
+// ---- The local file system ----
+
+class LocalFilesTest : public ::testing::Test {
+protected:
+    // Stages `content` for `path` as a download does.
+    std::string Stage(const std::string& path, const std::string& content) {
+        std::string error;
+        std::unique_ptr<IStagingFile> staging = files->CreateStagingFile(path + ".dtm", error);
+        EXPECT_TRUE(staging) << error;
+        if (staging) {
+            EXPECT_TRUE(staging->Write(content.data(), content.size(), error)) << error;
+            EXPECT_TRUE(staging->Commit(error)) << error;
+        }
+        return path + ".dtm";
+    }
+    bool Put(const std::string& path, const std::string& content) {
+        const std::string staged = Stage(path, content);
+        int code = 0;
+        std::string error;
+        return files->PutInPlace(staged, path, files->Exists(path), code, error);
+    }
+    static mode_t ModeOf(const std::string& path) {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
+
+    TempFolder folder;
+    std::unique_ptr<IUpdateFileSystem> files = CreateLocalFileSystem();
+};
+
+// Two updaters whose manifests list the same file run side by side; they must not write one
+// staging file together, nor may the second empty it under the first.
+TEST_F(LocalFilesTest, AStagingFileInUseCannotBeOpenedAgain) {
+    const std::string path = folder / "a.bin.dtm";
+    std::string error;
+    std::unique_ptr<IStagingFile> first = files->CreateStagingFile(path, error);
+    ASSERT_TRUE(first) << error;
+    ASSERT_TRUE(first->Write("first half", 10, error));
+    std::string busy;
+    EXPECT_FALSE(files->CreateStagingFile(path, busy));
+    EXPECT_FALSE(busy.empty());
+    ASSERT_TRUE(first->Write(" and more", 9, error));
+    ASSERT_TRUE(first->Commit(error));
+    EXPECT_EQ(ReadFile(path), "first half and more");
+
+    // Closed, it is free again and starts empty.
+    std::unique_ptr<IStagingFile> again = files->CreateStagingFile(path, error);
+    ASSERT_TRUE(again) << error;
+    ASSERT_TRUE(again->Commit(error));
+    EXPECT_EQ(ReadFile(path), "");
+}
+
+// An update that replaces a program must leave it able to start; the manifest has no
+// permissions, so a new program is recognised by its start.
+TEST_F(LocalFilesTest, FilesInPlaceKeepOrGetThePermissionsTheyNeed) {
+    const std::string program = folder / "Kestrune";
+    const std::string script = folder / "run.sh";
+    const std::string privateData = folder / "login.dat";
+    WriteFile(program, "old program");
+    WriteFile(script, "#!/bin/sh\nold\n");
+    WriteFile(privateData, "old data");
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(script.c_str(), 0750), 0);
+    ASSERT_EQ(chmod(privateData.c_str(), 0600), 0);
+    ASSERT_TRUE(Put(program, "new program"));
+    ASSERT_TRUE(Put(script, "#!/bin/sh\nnew\n"));
+    ASSERT_TRUE(Put(privateData, "new data"));
+    EXPECT_EQ(ModeOf(program), 0755u);
+    EXPECT_EQ(ModeOf(script), 0750u);
+    EXPECT_EQ(ModeOf(privateData), 0600u);
+    EXPECT_EQ(ReadFile(program), "new program");
+
+    const std::string newProgram = folder / "helper";
+    const std::string newScript = folder / "start.sh";
+    const std::string newData = folder / "new.dat";
+    ASSERT_TRUE(Put(newProgram, std::string("\x7F"
+                                            "ELF\x02\x01",
+                                            6)));
+    ASSERT_TRUE(Put(newScript, "#!/bin/sh\n"));
+    ASSERT_TRUE(Put(newData, "ELF, not a program"));
+    const mode_t readable = ModeOf(newData);
+    EXPECT_EQ(readable & 0111, 0u);
+    EXPECT_EQ(ModeOf(newProgram), readable | ((readable & 0444) >> 2));
+    EXPECT_EQ(ModeOf(newScript), readable | ((readable & 0444) >> 2));
+}
+
 // ---- Whole runs: the check, then the manager with both adapters ----
 
 class UpdateRunTest : public AdapterTest {
@@ -297,6 +385,30 @@ TEST_F(UpdateRunTest, FetchesAndInstallsListedFilesIntoTheirFolders) {
     CDownloadMgr again(services);
     EXPECT_EQ(Check(again).outcome, CheckOutcome::kCurrent);
     EXPECT_EQ(again.TaskCount(), 0u);
+}
+
+// The manifest may spell a shipped folder otherwise than it is on disk ("Res" for res); the
+// programs read the shipped folder, so that is where the new file must go.
+TEST_F(UpdateRunTest, ANameSpelledInAnotherCaseReplacesTheInstalledFile) {
+    const std::string skin = Bytes(3000, 's');
+    Publish({{"Res\\Skin.bmp", skin}, {"res\\kept.bmp", "kept"}});
+    WriteFile(folder / "res/skin.bmp", "old skin");
+    WriteFile(folder / "res/kept.bmp", "kept");
+
+    CDownloadMgr manager(services);
+    const ManifestCheck check = Check(manager);
+    ASSERT_EQ(check.outcome, CheckOutcome::kQueued) << check.failure;
+    EXPECT_EQ(check.queued, 1u);
+    ASSERT_TRUE(manager.Start());
+    ASSERT_TRUE(sink.WaitFor(DS_FINISHED));
+    manager.Shutdown();
+    EXPECT_EQ(ReadFile(folder / "res/skin.bmp"), skin);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Res"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "res/skin.bmp.dtm"));
+    EXPECT_TRUE(manager.AllInstalled());
+
+    CDownloadMgr again(services);
+    EXPECT_EQ(Check(again).outcome, CheckOutcome::kCurrent);
 }
 
 TEST_F(UpdateRunTest, RetriesAFileThatFailsTwiceAfterTwoPauses) {
