@@ -1,7 +1,5 @@
 #include "FileNames.h"
 
-#include <array>
-
 #include "platform/Paths.h"
 
 namespace dravel {
@@ -31,28 +29,6 @@ void ForEachCharacter(std::string_view text, F&& f) {
         f(i, length);
         i += length;
     }
-}
-
-bool IsDeviceName(std::string_view component) {
-    // Windows reserves these names in every folder, whatever extension follows them.
-    std::string base(component.substr(0, component.find('.')));
-    while (!base.empty() && base.back() == ' ') {
-        base.pop_back();
-    }
-    for (char& c : base) {
-        c = AsciiUpper(c);
-    }
-    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
-    for (std::string_view device : kPlain) {
-        if (base == device) {
-            return true;
-        }
-    }
-    if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-        base[3] >= '1' && base[3] <= '9') {
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -103,7 +79,7 @@ bool IsSafeFileName(std::string_view name) {
     for (const std::string& component : SplitFileName(name)) {
         // An empty component is a leading separator (absolute), a doubled one or a trailing one.
         if (component.empty() || component.back() == '.' || component.back() == ' ' ||
-            IsDeviceName(component)) {
+            platform::IsReservedDeviceName(component)) {
             return false;
         }
     }

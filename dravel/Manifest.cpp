@@ -1,6 +1,7 @@
 #include "Manifest.h"
 
 #include <optional>
+#include <unordered_set>
 
 #include "Digest.h"
 #include "FileNames.h"
@@ -16,6 +17,30 @@ ManifestCheck Failed(ManifestCheck check, std::string why) {
     check.queued = 0;
     check.failure = std::move(why);
     return check;
+}
+
+// The name in one spelling for comparisons that ignore ASCII case, as Windows names do.
+std::string FoldedName(const std::string& name) {
+    std::string folded = NativeFileName(name);
+    for (char& c : folded) {
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return folded;
+}
+
+// An entry whose download would be staged in the file of another entry ("a" in "a.dtm"), which
+// would cost that file; null when there is none.
+const ManifestFileEntry* StagedOverAnother(const std::vector<ManifestFileEntry>& entries) {
+    std::unordered_set<std::string> names;
+    for (const ManifestFileEntry& entry : entries) {
+        names.insert(FoldedName(entry.FileName.value));
+    }
+    for (const ManifestFileEntry& entry : entries) {
+        if (names.count(FoldedName(entry.FileName.value + ".dtm")) != 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
 }
 
 struct Decision {
@@ -103,6 +128,10 @@ ManifestCheck CheckManifest(IManifestSource& source, IUpdateFileSystem& files,
         }
         total += size;
         queue.push_back({entry.FileName.value, entry.Md5.value, size});
+    }
+    if (const ManifestFileEntry* entry = StagedOverAnother(response.files)) {
+        return Failed(check, "\"" + entry->FileName.value + "\" would be fetched into \"" +
+                                 entry->FileName.value + ".dtm\"");
     }
     for (const Decision& decision : queue) {
         if (manager.AddTask(decision.name, decision.md5) == 0) {

@@ -213,7 +213,14 @@ void UpdateFlow::OnTimer(int id) {
     m_host.OpenTipPage(ManifestName());
     const std::string installed = m_host.ReadInstalledVersion(ManifestName());
     const std::string url = address + ManifestName() + m_host.QuerySuffix();
-    m_check = m_host.CheckManifest(url, installed, Mode());
+    try {
+        m_check = m_host.CheckManifest(url, installed, Mode());
+    } catch (...) {
+        // Out of memory over a hostile manifest, say: a failed check, which the player and the
+        // lobby are told about, never a window left waiting for good.
+        m_check = ManifestCheck();
+        m_check.failure = "the manifest could not be checked";
+    }
 
     if (m_check.outcome == CheckOutcome::kFailed) {
         if (!m_check.failure.empty()) {

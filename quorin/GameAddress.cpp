@@ -1,5 +1,6 @@
 #include "GameAddress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/Ini.h"
@@ -28,6 +29,12 @@ std::string Decimal(unsigned long long value) {
     return std::to_string(value);
 }
 
+// A window side as the ini gives it, kept to what a window can be: no system makes one wider
+// than 32767 pixels, and the layout's sums must not overflow.
+int32_t WindowSide(uint32_t configured) {
+    return std::clamp(static_cast<int32_t>(configured), 1, 32767);
+}
+
 void ComposeLobbyGame(LaunchInfo& info, const std::string& workDir, const SoundVolumes& volumes) {
     const std::string options = IniPath(workDir, "SystemOption.ini");
     const int voice = platform::GetIniInt("PlaySound", "bPlay", 1, options.c_str()) != 0 ? 1 : 0;
@@ -36,10 +43,10 @@ void ComposeLobbyGame(LaunchInfo& info, const std::string& workDir, const SoundV
     const std::string games = IniPath(workDir, "FlashGame.ini");
     std::string page =
         platform::GetIniText(section.c_str(), "URL", "\\Wendrel\\index.html", games.c_str());
-    info.Width = static_cast<int32_t>(
-        platform::GetIniInt(section.c_str(), "Width", kDefaultWidth, games.c_str()));
-    info.Height = static_cast<int32_t>(
-        platform::GetIniInt(section.c_str(), "Height", kDefaultHeight, games.c_str()));
+    info.Width =
+        WindowSide(platform::GetIniInt(section.c_str(), "Width", kDefaultWidth, games.c_str()));
+    info.Height =
+        WindowSide(platform::GetIniInt(section.c_str(), "Height", kDefaultHeight, games.c_str()));
 
     // An address without a colon is a path below the working directory; one with a colon (a
     // scheme or a drive letter) is used as it stands.

@@ -1,5 +1,6 @@
 #include "PageCommands.h"
 
+#include "platform/Paths.h"
 #include "shared/WriteLog.h"
 
 namespace quorin {
@@ -39,11 +40,8 @@ bool SplitLogCommand(std::string_view text, LogCommand& out) {
 }
 
 bool IsSafeLogName(std::string_view name) {
-    if (name.empty() || name.find_first_of("/\\:") != std::string_view::npos ||
-        name.find("..") != std::string_view::npos) {
-        return false;
-    }
-    return true;
+    return !name.empty() && name.find_first_of("/\\:") == std::string_view::npos &&
+           name.find("..") == std::string_view::npos && !platform::IsReservedDeviceName(name);
 }
 
 void PageCommands::OnJsMessage(uint32_t id, std::string_view text) {

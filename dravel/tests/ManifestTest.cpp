@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "Manifest.h"
 #include "Md5.h"
 #include "TestSupport.h"
@@ -162,6 +164,22 @@ TEST_F(ManifestTest, UnsafeNamesFailLikeAMalformedManifest) {
     }
     source.response.files = {Entry(std::string(100, 'n'), "x")};
     EXPECT_EQ(Check("0").outcome, CheckOutcome::kFailed);
+}
+
+// "a" is fetched into "a.dtm": a manifest that also lists "a.dtm" would lose that file to the
+// download of "a", whichever comes first.
+TEST_F(ManifestTest, ANameThatIsAnothersStagingFileFailsTheCheck) {
+    for (const auto& [first, second] :
+         {std::pair{"a.dtm", "a"}, std::pair{"sub\\a", "SUB/A.DTM"}}) {
+        SCOPED_TRACE(second);
+        source.response.files = {Entry(first, "1"), Entry(second, "2")};
+        const ManifestCheck check = Check("0");
+        EXPECT_EQ(check.outcome, CheckOutcome::kFailed);
+        EXPECT_NE(check.failure.find(".dtm"), std::string::npos) << check.failure;
+        EXPECT_EQ(manager.TaskCount(), 0u);
+    }
+    source.response.files = {Entry("a.dtm.txt", "1"), Entry("a", "2")};
+    EXPECT_EQ(Check("0").outcome, CheckOutcome::kQueued);
 }
 
 TEST_F(ManifestTest, AListedPathThatCannotBeReadFailsTheCheck) {

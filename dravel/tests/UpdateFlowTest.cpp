@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <deque>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +41,7 @@ public:
     bool hasAddress = true;
     ManifestCheck check;
     bool startOk = true;
+    bool checkThrows = false;
     int status = 0;
     bool allInstalled = true;
 
@@ -104,6 +106,9 @@ public:
     ManifestCheck CheckManifest(const std::string& manifestUrl, const std::string& installed,
                                 int mode) override {
         calls.push_back("check " + manifestUrl + " " + installed + " " + std::to_string(mode));
+        if (checkThrows) {
+            throw std::bad_alloc();
+        }
         return check;
     }
     bool StartDownloads() override {
@@ -374,6 +379,17 @@ TEST_F(UpdateFlowTest, FailedCheckShowsTheNetworkErrorAndRecordsTheEmptyVersion)
     UpdateFlow game = Flow("12_Update.xml", 12);
     game.OnInitDialog();
     game.OnTimer(kCheckTimerId);
+    EXPECT_EQ(std::vector<std::string>(host.calls.end() - 5, host.calls.end()),
+              Calls({"message " + kNetworkError + "|" + kCaption + "|warning",
+                     "write 12_Update.xml=", "post 4 0", "post 2 12", "close"}));
+
+    // A check that ran out of memory (a hostile manifest) ends the same way, never in a window
+    // that waits for good.
+    host.calls.clear();
+    host.checkThrows = true;
+    UpdateFlow failing = Flow("12_Update.xml", 12);
+    failing.OnInitDialog();
+    failing.OnTimer(kCheckTimerId);
     EXPECT_EQ(std::vector<std::string>(host.calls.end() - 5, host.calls.end()),
               Calls({"message " + kNetworkError + "|" + kCaption + "|warning",
                      "write 12_Update.xml=", "post 4 0", "post 2 12", "close"}));

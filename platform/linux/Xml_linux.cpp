@@ -67,6 +67,11 @@ bool ParseXml(std::string_view bytes, XmlElement& root) {
     if (!doc || !context->wellFormed) {
         return false;
     }
+    // No document of ours has a type definition; one that declares entities can make a small
+    // file expand into gigabytes of text.
+    if (doc->intSubset != nullptr || doc->extSubset != nullptr) {
+        return false;
+    }
     const xmlNode* top = xmlDocGetRootElement(doc.get());
     if (top == nullptr) {
         return false;

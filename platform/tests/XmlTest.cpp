@@ -104,6 +104,27 @@ TEST_F(XmlTest, DocumentsThatAreNotWellFormedAreRefused) {
     }
 }
 
+// A type definition may declare an entity that a small file repeats into gigabytes of text; no
+// document of ours has one, so any is refused.
+TEST_F(XmlTest, DocumentsWithATypeDefinitionAreRefused) {
+    const std::string entity(1000, 'x');
+    std::string repeated;
+    for (int i = 0; i < 1000; ++i) {
+        repeated += "&e;";
+    }
+    for (const std::string& bad :
+         {"<!DOCTYPE Manifest [<!ENTITY e \"" + entity + "\">]><Manifest version=\"" + repeated +
+              "\"/>",
+          std::string("<!DOCTYPE Manifest [<!ELEMENT Manifest EMPTY>]><Manifest version=\"1\"/>"),
+          std::string("<!DOCTYPE Manifest SYSTEM \"manifest.dtd\"><Manifest version=\"1\"/>")}) {
+        platform::XmlElement root;
+        EXPECT_FALSE(platform::ParseXml(bad, root)) << bad.substr(0, 60);
+        EXPECT_TRUE(root.attributes.empty());
+    }
+    platform::XmlElement plain;
+    EXPECT_TRUE(platform::ParseXml("<Manifest version=\"1 &amp; 2\"/>", plain));
+}
+
 class XmlFetchTest : public XmlTest {
 protected:
     void SetUp() override { ASSERT_TRUE(server_.ok()) << server_.why(); }

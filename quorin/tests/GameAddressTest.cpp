@@ -85,6 +85,15 @@ TEST_F(GameAddress, AllFourFormats) {
     EXPECT_EQ(info.GameUrl, "http://host/g.html?v=2" + query13 + "&Token=tk");
 }
 
+// A damaged or hostile ini must not give the window a size its layout cannot compute with.
+TEST_F(GameAddress, WindowSizesStayWithinWhatAWindowCanBe) {
+    WriteFile("FlashGame.ini", "[12]\r\nWidth=-2147483648\r\nHeight=100000\r\n");
+    LaunchInfo info = Lobby(11);
+    ComposeGameUrl(info, work_, SoundVolumes{}, "");
+    EXPECT_EQ(info.Width, 1);
+    EXPECT_EQ(info.Height, 32767);
+}
+
 TEST_F(GameAddress, SoundSettingsTravelInTheQuery) {
     WriteFile("SystemOption.ini", "[PlaySound]\r\nbPlay=0\r\n[Music]\r\nOpen=0\r\nPos=300\r\n");
     LaunchInfo info = Lobby(11);

@@ -124,7 +124,11 @@ TEST_F(PageCommandsTest, LogCommandsAreSplitLikeStrtok) {
 TEST_F(PageCommandsTest, LogNamesStayInsideTheLogFolder) {
     EXPECT_TRUE(IsSafeLogName("game"));
     EXPECT_TRUE(IsSafeLogName("game.v2"));
-    for (const char* name : {"", "/etc/x", "..", "a..b", "sub/x", "sub\\x", "C:x", "\\\\host\\x"}) {
+    EXPECT_TRUE(IsSafeLogName("console"));
+    EXPECT_TRUE(IsSafeLogName("COM10"));
+    // Windows names devices so in every folder: the record would go to a port or a printer.
+    for (const char* name : {"", "/etc/x", "..", "a..b", "sub/x", "sub\\x", "C:x", "\\\\host\\x",
+                             "COM1", "nul", "Lpt1.x", "con .log", "aux"}) {
         EXPECT_FALSE(IsSafeLogName(name)) << name;
     }
 }

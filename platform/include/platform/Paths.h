@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -20,6 +21,11 @@ bool EnterProgramFolder();
 
 // The working directory, without a trailing separator ("" if unknown).
 std::string CurrentFolder();
+
+// Whether Windows takes a file name for a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
+// LPT9) in every folder, whatever extension follows and however it is cased: a write to it
+// would reach the device, not a file.
+bool IsReservedDeviceName(std::string_view name);
 
 // Joins a folder and a relative name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
