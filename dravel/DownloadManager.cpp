@@ -284,10 +284,31 @@ bool CDownloadMgr::Start() {
     return true;
 }
 
-void CDownloadMgr::SetAbort() {
-    m_abort.store(true);
+bool CDownloadMgr::SetAbort() {
     std::lock_guard<std::mutex> guard(m_lock);
+    const int status = m_status.load();
+    if (status == DS_ALL_DOWNLOADED || status == DS_FAILED) {
+        return false;  // the pass ended first: its own report tells how
+    }
+    m_abort.store(true);
     m_wake.notify_all();  // ends a pause between attempts at once
+    return true;
+}
+
+int CDownloadMgr::EndPass(int code, const char* text, int result) {
+    {
+        // One decision with SetAbort: a close press lands either before the end, which then
+        // is the abort it asked for, or after it, and is refused.
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_abort.load()) {
+            code = DS_ABORTED;
+            text = nullptr;
+            result = 2;
+        }
+        m_status.store(code);
+    }
+    Report(0, 0, code, text, false);
+    return result;
 }
 
 void CDownloadMgr::Shutdown() {
@@ -362,8 +383,7 @@ int CDownloadMgr::OnDownloadProc() {
             ++index;
         }
         if (!failed) {
-            Report(0, 0, DS_ALL_DOWNLOADED, nullptr, true);
-            return 0;
+            return EndPass(DS_ALL_DOWNLOADED, nullptr, 0);
         }
         if (attempts < kMaxAttempts) {
             PauseBeforeRetry();
@@ -376,8 +396,7 @@ int CDownloadMgr::OnDownloadProc() {
         if (reason.size() > 511) {
             reason.resize(511);
         }
-        Report(0, 0, DS_FAILED, reason.c_str(), true);
-        return 1;
+        return EndPass(DS_FAILED, reason.c_str(), 1);
     }
 }
 

@@ -136,7 +136,9 @@ public:
     bool Start();
 
     // The close button: the worker stops after its current block and reports DS_ABORTED.
-    void SetAbort();
+    // False, and nothing changes, once the download pass has ended (DS_ALL_DOWNLOADED or
+    // DS_FAILED stored): that end's own reports follow.
+    bool SetAbort();
     bool IsAborting() const { return m_abort.load(); }
 
     // Stops the worker and waits for it; afterwards the sink is never called again. The sink's
@@ -150,6 +152,9 @@ public:
     // may the manifest's version be recorded as installed.
     bool AllInstalled() const { return m_allInstalled.load(); }
 
+    // Stores and reports the download pass's end, `code` with `text`, and returns `result`; an
+    // abort asked before it turns the end into DS_ABORTED with result 2.
+    int EndPass(int code, const char* text, int result);
     // The passes, run by the worker: download pass 0 (all fetched), 1 (failed, DS_FAILED) or
     // 2 (aborted, DS_ABORTED); install pass 0.
     virtual int OnDownloadProc();

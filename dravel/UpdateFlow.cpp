@@ -336,24 +336,27 @@ void UpdateFlow::OnDownloadFailed(const std::string& reason) {
 void UpdateFlow::OnCloseButton() {
     const int status = m_host.DownloadStatus();
     if (status == DS_ALL_DOWNLOADED || status == DS_FAILED) {
-        SetState(FlowState::kClosing);
-        m_host.DestroyWindow();
+        // The downloads have ended and their reports are on the way: the install's end or the
+        // failure closes the window and tells the lobby. Closing here would lose that, and
+        // would stop the program in the middle of putting files in place.
         return;
     }
     FlowState before;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         before = m_state;
-        if (before == FlowState::kDownloading) {
-            m_state = FlowState::kAborting;
-        } else if (before == FlowState::kStarting || before == FlowState::kWaiting) {
+        if (before == FlowState::kStarting || before == FlowState::kWaiting) {
             m_state = FlowState::kClosing;
         }
     }
     switch (before) {
         case FlowState::kDownloading:
-            // The worker stops after its current block and reports DS_ABORTED, which closes.
-            m_host.AbortDownloads();
+            // The worker stops after its current block and reports DS_ABORTED, which closes;
+            // unless the downloads ended just before, and their end closes.
+            if (!m_host.AbortDownloads()) {
+                break;
+            }
+            SetState(FlowState::kAborting);
             m_host.EnableButtons(false);
             m_host.NotifyLobby({{NOTIFY_CANCELLED, 0}});
             break;

@@ -476,8 +476,8 @@ int CDravelDlg::DownloadStatus() {
     return m_downloadMgr.GetStatus();
 }
 
-void CDravelDlg::AbortDownloads() {
-    m_downloadMgr.SetAbort();
+bool CDravelDlg::AbortDownloads() {
+    return m_downloadMgr.SetAbort();
 }
 
 bool CDravelDlg::AllInstalled() {

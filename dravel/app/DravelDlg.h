@@ -126,7 +126,7 @@ private:
                                 int mode) override;
     bool StartDownloads() override;
     int DownloadStatus() override;
-    void AbortDownloads() override;
+    bool AbortDownloads() override;
     bool AllInstalled() override;
 
     MessageLoop* m_pLoop;

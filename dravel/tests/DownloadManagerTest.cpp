@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "Digest.h"
@@ -289,6 +290,53 @@ TEST_F(DownloadTest, CloseDuringTheThirdFileStopsEverything) {
     EXPECT_FALSE(ReadFile(folder / "c.bin.dtm").has_value());
     EXPECT_TRUE(sink.WithCode(DS_INSTALLING).empty());
     EXPECT_TRUE(sink.WithCode(DS_FINISHED).empty());
+}
+
+// Presses close from inside one report, as a player does while the window thread has not
+// yet handled the reports before it.
+class ClosingSink : public RecordingSink {
+public:
+    CDownloadMgr* manager = nullptr;
+    int closeAt = 0;
+    std::optional<bool> taken;
+
+    void OnStatusCallback(int value1, int value2, int code, const char* text) override {
+        RecordingSink::OnStatusCallback(value1, value2, code, text);
+        if (code == closeAt && !taken) {
+            taken = manager->SetAbort();
+        }
+    }
+};
+
+// A close press and the end of the downloads are one decision: pressed before the end, the run
+// ends aborted and installs nothing more; pressed after it, the press is refused and the
+// install pass runs to its end.
+TEST_F(DownloadTest, ACloseRightAtTheEndEitherAbortsOrIsRefused) {
+    for (const int closeAt :
+         {static_cast<int>(DS_FILE_DONE), static_cast<int>(DS_ALL_DOWNLOADED)}) {
+        SCOPED_TRACE(closeAt);
+        fetcher.files["a.txt"] = "a";
+        CDownloadMgr manager(Services());
+        ClosingSink closing;
+        closing.manager = &manager;
+        closing.closeAt = closeAt;
+        ASSERT_EQ(manager.Init(&closing, "http://dl.test/Vorsel", folder.Path(), folder.Path()), 1);
+        ASSERT_EQ(manager.AddTask("a.txt", Md5Of("a")), 1);
+        ASSERT_TRUE(manager.Start());
+        const int last = closeAt == DS_FILE_DONE ? DS_ABORTED : DS_FINISHED;
+        ASSERT_TRUE(closing.WaitFor(last));
+        manager.Shutdown();
+        ASSERT_TRUE(closing.taken.has_value());
+        if (closeAt == DS_FILE_DONE) {
+            EXPECT_TRUE(*closing.taken);
+            EXPECT_EQ(closing.Codes(), (std::vector<int>{1, 3, 4, 5, DS_ABORTED}));
+            EXPECT_EQ(manager.GetStatus(), DS_ABORTED);
+        } else {
+            EXPECT_FALSE(*closing.taken);
+            EXPECT_EQ(closing.Codes(), (std::vector<int>{1, 3, 4, 5, 6, 8, 9}));
+            EXPECT_TRUE(manager.AllInstalled());
+        }
+    }
 }
 
 TEST_F(DownloadTest, AFullRunOnTheWorkerEndsWithTheInstallPass) {

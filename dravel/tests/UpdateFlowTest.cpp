@@ -42,6 +42,7 @@ public:
     ManifestCheck check;
     bool startOk = true;
     bool checkThrows = false;
+    bool abortTaken = true;
     int status = 0;
     bool allInstalled = true;
 
@@ -116,7 +117,10 @@ public:
         return startOk;
     }
     int DownloadStatus() override { return status; }
-    void AbortDownloads() override { calls.push_back("abort"); }
+    bool AbortDownloads() override {
+        calls.push_back("abort");
+        return abortTaken;
+    }
     bool AllInstalled() override { return allInstalled; }
 
 private:
@@ -527,14 +531,33 @@ TEST_F(UpdateFlowTest, CloseDuringTheDownloadAbortsAndWaitsForTheWorker) {
     EXPECT_EQ(host.calls, Calls({"abort", "buttons off", "post 5 0", "close"}));
 }
 
-TEST_F(UpdateFlowTest, CloseAfterAllDownloadedOrFailedDestroysAtOnce) {
-    for (int status : {DS_ALL_DOWNLOADED, DS_FAILED}) {
+// The downloads ended just before the press (the window has not yet handled their report):
+// the lobby must hear how the run ended, never "cancelled" followed by "current", nor nothing.
+TEST_F(UpdateFlowTest, CloseAfterTheDownloadsEndedLeavesTheEndToCloseAndTell) {
+    const std::vector<std::string> installed{"buttons off", "post 4 0", "post 2 12",
+                                             "write 12_Update.xml=2.0", "close"};
+    for (int status : {DS_ALL_DOWNLOADED, DS_FAILED, DS_FILE_DONE}) {
+        SCOPED_TRACE(status);
         host.check = Queued("2.0");
         UpdateFlow flow = Flow("12_Update.xml", 12);
         RunToDownload(flow);
         host.status = status;
+        host.abortTaken = false;  // the worker's end came first
         flow.OnCloseButton();
-        EXPECT_EQ(host.calls, Calls({"destroy"})) << status;
+        EXPECT_EQ(host.calls, status == DS_FILE_DONE ? Calls({"abort"}) : Calls({}));
+        EXPECT_EQ(flow.State(), FlowState::kDownloading);
+        host.calls.clear();
+        if (status == DS_FAILED) {
+            flow.OnStatusCallback(0, 0, DS_FAILED, "reason");
+            EXPECT_EQ(std::vector<std::string>(host.calls.end() - 2, host.calls.end()),
+                      Calls({"post 2 12", "close"}));
+        } else {
+            flow.OnStatusCallback(0, 0, DS_ALL_DOWNLOADED, nullptr);
+            flow.OnStatusCallback(0, 0, DS_FINISHED, nullptr);
+            EXPECT_EQ(host.calls, installed);
+        }
+        host.calls.clear();
+        host.abortTaken = true;
     }
 }
 
