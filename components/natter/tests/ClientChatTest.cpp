@@ -157,6 +157,22 @@ TEST_F(ClientChatTest, StaysDockedWhereTheHostPutsItEvenWhileHidden) {
     EXPECT_EQ(screen.PixelAt(0, 0), platform::MakeRgb(0x0B, 0x10, 0x1B));  // the left edge
 }
 
+// What was posted to a chat window and not yet delivered goes with the plug-in: nothing of its
+// code may run once it is unloaded.
+TEST(ChatReload, PostsLeftForAChatDoNotOutliveThePlugin) {
+    uitest::RecordingHandler host;
+    auto window = uitest::MakeWindow(host, kHostBounds);
+    ASSERT_NE(window, nullptr);
+    auto library = natter::ChatLibrary::Load();
+    ASSERT_NE(library, nullptr) << "no " << natter::kChatLibraryName << " beside the tests";
+    IClientChat* chat = library->CreateClientChat(window.get());
+    ASSERT_NE(chat, nullptr);
+    chat->GetChatWindow()->PostClose();
+    library.reset();
+    int ticks = 0;
+    EXPECT_TRUE(uitest::RunUntil(*window, host, [&] { return ++ticks > 10; }));
+}
+
 // A plug-in that is unloaded and loaded again makes its windows as the first time did. (Last,
 // so that a plug-in that cannot come back fails this test alone.)
 TEST(ChatReload, MakesChatsAgainAfterUnloading) {

@@ -47,6 +47,7 @@ struct PostQueue {
     std::mutex mutex;
     std::deque<Queued> items;
     bool scheduled = false;
+    guint source = 0;             // the idle source draining the queue while scheduled
     WindowGtk* window = nullptr;  // set and cleared on the main loop's thread only
 };
 
@@ -462,10 +463,18 @@ WindowGtk::WindowGtk(WindowHandler& handler, const WindowOptions& options)
 
 WindowGtk::~WindowGtk() {
     *alive_ = false;
+    guint drain = 0;
     {
         std::lock_guard<std::mutex> lock(queue_->mutex);
         queue_->window = nullptr;
         queue_->items.clear();
+        drain = std::exchange(queue_->source, 0);
+        queue_->scheduled = false;
+    }
+    // The source's code may belong to a plug-in that is unloaded right after this window: it
+    // must not run later. (From inside its own run, GLib ends it once that run returns.)
+    if (drain != 0) {
+        g_source_remove(drain);
     }
     for (const auto& [id, source] : timers_) {
         g_source_remove(source);
@@ -544,8 +553,8 @@ bool WindowGtk::Enqueue(const Queued& item) {
     if (!queue_->scheduled) {
         // One idle source drains the queue, so the order holds whatever thread posts.
         queue_->scheduled = true;
-        g_idle_add_full(G_PRIORITY_DEFAULT, DispatchQueue, new std::shared_ptr<PostQueue>(queue_),
-                        ReleaseQueue);
+        queue_->source = g_idle_add_full(G_PRIORITY_DEFAULT, DispatchQueue,
+                                         new std::shared_ptr<PostQueue>(queue_), ReleaseQueue);
     }
     return true;
 }
@@ -587,6 +596,7 @@ gboolean WindowGtk::DispatchQueue(gpointer data) {
         return G_SOURCE_CONTINUE;
     }
     queue.scheduled = false;
+    queue.source = 0;
     return G_SOURCE_REMOVE;
 }
 
