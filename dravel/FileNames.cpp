@@ -133,6 +133,14 @@ std::string UrlPathOfFileName(std::string_view name) {
     return url;
 }
 
+std::string AsciiUpperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        c = AsciiUpper(c);
+    }
+    return upper;
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

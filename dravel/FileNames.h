@@ -34,6 +34,9 @@ std::string JoinFolder(std::string_view folder, std::string_view name);
 // percent-encoded.
 std::string UrlPathOfFileName(std::string_view name);
 
+// The text with its ASCII letters in upper case; other bytes unchanged.
+std::string AsciiUpperCase(std::string_view text);
+
 // ASCII letters compared without regard to case; other bytes must be equal.
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 

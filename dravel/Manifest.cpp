@@ -21,11 +21,7 @@ ManifestCheck Failed(ManifestCheck check, std::string why) {
 
 // The name in one spelling for comparisons that ignore ASCII case, as Windows names do.
 std::string FoldedName(const std::string& name) {
-    std::string folded = NativeFileName(name);
-    for (char& c : folded) {
-        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return folded;
+    return AsciiUpperCase(NativeFileName(name));
 }
 
 // An entry whose download would be staged in the file of another entry ("a" in "a.dtm"), which

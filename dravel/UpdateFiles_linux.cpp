@@ -85,30 +85,36 @@ bool LooksRunnable(int fd) {
            (got >= 2 && head[0] == '#' && head[1] == '!');
 }
 
-// Gives the staged file the permissions it is to have once in place: those of the file it
+// Gives the staged file the permissions it is to have once at `to`: those of the file it
 // replaces (an update must not turn a program into a file that cannot start), or, for a new
 // file, runnable when it is a program.
-bool TakeOverPermissions(const std::string& from, const std::string& to, int& errorCode) {
+bool TakeOverPermissions(int staged, const std::string& to) {
+    struct stat own {};
+    struct stat installed {};
+    if (fstat(staged, &own) != 0) {
+        return false;
+    }
+    mode_t mode = own.st_mode & 07777;
+    if (stat(to.c_str(), &installed) == 0) {
+        mode = installed.st_mode & 07777;
+    } else if (LooksRunnable(staged)) {
+        mode |= (mode & 0444) >> 2;  // run where it may be read
+    }
+    return mode == (own.st_mode & 07777) || fchmod(staged, mode) == 0;
+}
+
+// Readies a staged file for its place in one opening: its permissions and, when it replaces an
+// installed file, its content on the disk. On failure `errorCode` holds the system's code.
+bool ReadyForPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode) {
     const int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         errorCode = errno;
         return false;
     }
-    struct stat staged {};
-    struct stat installed {};
-    bool done = fstat(fd, &staged) == 0;
-    if (done) {
-        mode_t mode = staged.st_mode & 07777;
-        if (stat(to.c_str(), &installed) == 0) {
-            mode = installed.st_mode & 07777;
-        } else if (LooksRunnable(fd)) {
-            mode |= (mode & 0444) >> 2;  // run where it may be read
-        }
-        done = mode == (staged.st_mode & 07777) || fchmod(fd, mode) == 0;
-    }
+    const bool ready = TakeOverPermissions(fd, to) && (!replacing || fdatasync(fd) == 0);
     errorCode = errno;
     close(fd);
-    return done;
+    return ready;
 }
 
 class StagingFile final : public IStagingFile {
@@ -186,8 +192,7 @@ public:
 
     bool PutInPlace(const std::string& from, const std::string& to, bool replacing, int& errorCode,
                     std::string& error) override {
-        if (!TakeOverPermissions(from, to, errorCode) ||
-            (replacing && !ForceToDisk(from, errorCode))) {
+        if (!ReadyForPlace(from, to, replacing, errorCode)) {
             error = ErrorText(errorCode);
             return false;
         }

@@ -334,13 +334,6 @@ void UpdateFlow::OnDownloadFailed(const std::string& reason) {
 }
 
 void UpdateFlow::OnCloseButton() {
-    const int status = m_host.DownloadStatus();
-    if (status == DS_ALL_DOWNLOADED || status == DS_FAILED) {
-        // The downloads have ended and their reports are on the way: the install's end or the
-        // failure closes the window and tells the lobby. Closing here would lose that, and
-        // would stop the program in the middle of putting files in place.
-        return;
-    }
     FlowState before;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -351,8 +344,10 @@ void UpdateFlow::OnCloseButton() {
     }
     switch (before) {
         case FlowState::kDownloading:
-            // The worker stops after its current block and reports DS_ABORTED, which closes;
-            // unless the downloads ended just before, and their end closes.
+            // The worker stops after its current block and reports DS_ABORTED, which closes.
+            // Once the downloads have ended the press is refused: the install's end or the
+            // failure closes the window and tells the lobby, and closing here would lose that
+            // or stop the program in the middle of putting files in place.
             if (!m_host.AbortDownloads()) {
                 break;
             }

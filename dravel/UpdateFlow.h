@@ -128,7 +128,6 @@ public:
 
     // The download manager.
     virtual bool StartDownloads() = 0;  // resets the received bytes, starts the worker
-    virtual int DownloadStatus() = 0;
     // False when the downloads had already ended; their own reports then close the window.
     virtual bool AbortDownloads() = 0;
     virtual bool AllInstalled() = 0;

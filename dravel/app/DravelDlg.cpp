@@ -472,10 +472,6 @@ bool CDravelDlg::StartDownloads() {
     return m_downloadMgr.Start();
 }
 
-int CDravelDlg::DownloadStatus() {
-    return m_downloadMgr.GetStatus();
-}
-
 bool CDravelDlg::AbortDownloads() {
     return m_downloadMgr.SetAbort();
 }

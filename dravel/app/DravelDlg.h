@@ -125,7 +125,6 @@ private:
     ManifestCheck CheckManifest(const std::string& manifestUrl, const std::string& installedVersion,
                                 int mode) override;
     bool StartDownloads() override;
-    int DownloadStatus() override;
     bool AbortDownloads() override;
     bool AllInstalled() override;
 
