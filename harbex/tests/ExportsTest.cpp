@@ -8,6 +8,7 @@
 
 #include "harbex/DataQueue.h"
 #include "harbex/DirectSound.h"
+#include "harbex/HtmlView.h"
 #include "harbex/MD5Encrypt.h"
 #include "harbex/ServiceThread.h"
 #include "harbex/ThreadLock.h"
@@ -86,6 +87,16 @@ TEST(Exports, FileInfoAndSound) {
     EXPECT_FALSE(sound.EnableSound(0).IsEnabled());
     EXPECT_FALSE(sound.IsValid());
     sound.Play();  // a player that is not valid does nothing
+}
+
+TEST(Exports, HtmlView) {
+    // A view whose browser never came keeps what it is given and shows nothing.
+    CHtmlBrower view;
+    EXPECT_EQ(view.Create(nullptr), 0);
+    view.Navigate("http://lobby.example/");
+    EXPECT_TRUE(view.EnableBrowser(true));
+    EXPECT_FALSE(view.HasWindow());
+    EXPECT_FALSE(view.EnableBrowser(false));
 }
 
 }  // namespace

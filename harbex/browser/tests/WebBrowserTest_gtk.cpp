@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BrowserTest_gtk.h"
 #include "harbex/WebBrowser.h"
 
 namespace {
@@ -30,19 +31,7 @@ using Calls = std::vector<Delivered>;
 
 constexpr char kGbkChinese[] = "\xD6\xD0\xCE\xC4";  // "中文"
 
-// Runs the main loop until `done` holds or 10 s have passed.
-bool RunUntil(const std::function<bool()>& done) {
-    const gint64 end = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
-    while (!done()) {
-        if (g_get_monotonic_time() > end) {
-            return false;
-        }
-        if (!g_main_context_iteration(nullptr, FALSE)) {
-            g_usleep(2000);
-        }
-    }
-    return true;
-}
+using harbex_test::RunUntil;
 
 void OnEvaluated(GObject* source, GAsyncResult* result, gpointer out) {
     GError* error = nullptr;
@@ -85,56 +74,14 @@ public:
     std::function<void(uint32_t)> onMessage;
 };
 
-class WebBrowserTest : public ::testing::Test {
+class WebBrowserTest : public harbex_test::BrowserWindowTest {
 protected:
-    void SetUp() override {
-        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the browser tests need an X display";
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open the display";
-
-        // A window with a fixed layout and one hosted place in it, as the window layer makes.
-        window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(window), 400, 300);
-        GtkWidget* fixed = gtk_fixed_new();
-        gtk_container_add(GTK_CONTAINER(window), fixed);
-        place = gtk_event_box_new();
-        gtk_widget_set_size_request(place, 360, 240);
-        gtk_fixed_put(GTK_FIXED(fixed), place, 5, 27);
-        gtk_widget_show_all(window);
-
-        char pattern[] = "/tmp/harbex-browser-XXXXXX";
-        ASSERT_NE(g_mkdtemp(pattern), nullptr);
-        root = pattern;
-        folder = root / "page dir";  // a blank, which the file address must escape
-        fs::create_directories(folder);
-    }
-
-    void TearDown() override {
-        if (window != nullptr) {
-            gtk_widget_destroy(window);
-        }
-        if (!root.empty()) {
-            std::error_code ignored;
-            fs::remove_all(root, ignored);
-        }
-    }
-
-    std::string WritePage(const std::string& name, const std::string& html) {
-        const fs::path file = folder / name;
-        std::ofstream(file) << html;
-        return file.string();
-    }
-
     // Creates the browser in the place, as the game host does.
     void Open(CWebBrowser& browser) {
         ASSERT_NE(browser.Create("", 0x50000000, {5, 27, 360, 240}, place, 1011), 0);
         browser.Navigate("about:blank");
         browser.put_Silent(1);
     }
-
-    GtkWidget* window = nullptr;
-    GtkWidget* place = nullptr;
-    fs::path root;
-    fs::path folder;
 };
 
 TEST_F(WebBrowserTest, PageFromLocalPathTalksWithHost) {

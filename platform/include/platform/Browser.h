@@ -9,14 +9,31 @@
 // Everything runs on the user-interface thread that created the view.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The COM interface a Windows host hands over (declared by the Windows headers; never defined
 // elsewhere).
 struct IDocHostUIHandler;
 
 namespace platform {
+
+// A navigation the browser is about to make: one asked for with Navigate, or the page's own (a
+// link, a form, a script, a frame).
+struct NavigationRequest {
+    std::string url;                     // in the ANSI code page
+    std::uint32_t flags = 0;             // the engine's navigation flags; none on Linux
+    std::string targetFrame;             // the frame's name; empty for the page itself
+    std::vector<std::uint8_t> postData;  // a form's posted bytes; WebKit does not show them
+    std::string headers;                 // extra request headers, "Name: value\r\n" each
+};
+
+// Answers whether a navigation is to be cancelled (true) or to go on.
+using NavigationFilter = std::function<bool(const NavigationRequest&)>;
 
 class BrowserView {
 public:
@@ -31,6 +48,10 @@ public:
     // as they are; on Linux an absolute local path ("/...", with an optional "?query") becomes a
     // file:// address that keeps the query. False when the load could not be started.
     virtual bool Navigate(std::string_view ansiUrl) = 0;
+
+    // Asks `filter` before every navigation from now on; an empty filter lets all go. The
+    // filter runs on the user-interface thread, and anything it throws lets the navigation go.
+    virtual void SetNavigationFilter(NavigationFilter filter) = 0;
 
     // Suppresses the control's script error and other dialogs (Win32). WebKit shows none.
     virtual void SetSilent(bool silent) = 0;

@@ -2,6 +2,7 @@
 #include <webkit2/webkit2.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/Browser.h"
 #include "platform/CodePage.h"
@@ -42,6 +43,35 @@ void OnCallDone(GObject* source, GAsyncResult* result, gpointer /*unused*/) {
     g_clear_error(&error);
 }
 
+void AddHeader(const char* name, const char* value, gpointer text) {
+    *static_cast<std::string*>(text) += std::string(name) + ": " + value + "\r\n";
+}
+
+std::string ToAnsi(const char* utf8) {
+    return utf8 == nullptr ? std::string() : Utf8ToAnsi(utf8);
+}
+
+NavigationRequest DescribeNavigation(WebKitNavigationPolicyDecision* decision) {
+    NavigationRequest request;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(decision);
+    if (action == nullptr) {
+        return request;
+    }
+    request.targetFrame = ToAnsi(webkit_navigation_action_get_frame_name(action));
+    WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action);
+    if (uriRequest == nullptr) {
+        return request;
+    }
+    request.url = ToAnsi(webkit_uri_request_get_uri(uriRequest));
+    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest)) {
+        std::string text;
+        soup_message_headers_foreach(headers, &AddHeader, &text);
+        request.headers = ToAnsi(text.c_str());
+    }
+    return request;
+}
+
 // The function and its argument travel as arguments, never pasted into the script's text.
 constexpr char kCallBody[] =
     "var f = window[name]; if (typeof f === 'function') { f.call(window, text); }";
@@ -55,11 +85,13 @@ public:
         endedHandler_ =
             g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&OnProcessEnded), this);
         loadHandler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(&OnLoadChanged), this);
+        policyHandler_ =
+            g_signal_connect(view_, "decide-policy", G_CALLBACK(&OnDecidePolicy), this);
     }
 
     ~GtkBrowserView() override {
         // Destroying the widget drops its handlers; ours is only still there if it lives.
-        for (gulong handler : {destroyHandler_, endedHandler_, loadHandler_}) {
+        for (gulong handler : {destroyHandler_, endedHandler_, loadHandler_, policyHandler_}) {
             if (g_signal_handler_is_connected(view_, handler)) {
                 g_signal_handler_disconnect(view_, handler);
             }
@@ -82,6 +114,8 @@ public:
         webkit_web_view_load_uri(view_, uri.c_str());
         return true;
     }
+
+    void SetNavigationFilter(NavigationFilter filter) override { filter_ = std::move(filter); }
 
     void SetSilent(bool /*silent*/) override {}
 
@@ -123,10 +157,37 @@ private:
         }
     }
 
+    // Navigations, including those that would open a new window, go past the filter; a
+    // cancelled one is ignored, the others get WebKit's own answer.
+    static gboolean OnDecidePolicy(WebKitWebView* /*view*/, WebKitPolicyDecision* decision,
+                                   WebKitPolicyDecisionType type, gpointer self) {
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+            type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+            return FALSE;
+        }
+        const NavigationFilter& filter = static_cast<GtkBrowserView*>(self)->filter_;
+        if (!filter) {
+            return FALSE;
+        }
+        bool cancel = false;
+        try {
+            cancel = filter(DescribeNavigation(WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+        } catch (...) {
+            cancel = false;
+        }
+        if (!cancel) {
+            return FALSE;
+        }
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+
     WebKitWebView* view_;
+    NavigationFilter filter_;
     gulong destroyHandler_ = 0;
     gulong endedHandler_ = 0;
     gulong loadHandler_ = 0;
+    gulong policyHandler_ = 0;
     bool destroyed_ = false;
     bool processEnded_ = false;
 };

@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../../win32/ComPtr_win.h"
 #include "WindowParts_win.h"
@@ -26,6 +28,11 @@ constexpr IID kCustomDocId = {
     0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 constexpr CLSID kWebBrowserClassId = {
     0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+
+// The control's events ({34A715A0-6587-11D0-924A-0020AFC7AC4D}) and the one we answer.
+constexpr IID kWebBrowserEventsId = {
+    0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+constexpr DISPID kBeforeNavigate2 = 250;
 
 constexpr UINT_PTR kSubclassId = 0x4C42;  // one subclass per parent: ours
 
@@ -210,6 +217,142 @@ private:
     ComPtr<IOleInPlaceActiveObject> active_;
 };
 
+// An event argument given by reference to a VARIANT, as the control passes them (posted data
+// even through two references); the value itself otherwise.
+const VARIANT& Referenced(const VARIANT& argument) {
+    const VARIANT* value = &argument;
+    for (int depth = 0;
+         depth < 4 && V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr;
+         ++depth) {
+        value = V_VARIANTREF(value);
+    }
+    return *value;
+}
+
+std::string TextArgument(const VARIANT& argument) {
+    const VARIANT& value = Referenced(argument);
+    if (V_VT(&value) != VT_BSTR || V_BSTR(&value) == nullptr) {
+        return {};
+    }
+    const BSTR text = V_BSTR(&value);
+    return Utf16ToAnsi(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
+}
+
+std::uint32_t NumberArgument(const VARIANT& argument) {
+    VARIANT number;
+    VariantInit(&number);
+    // Read only: the call takes a non-const source but does not change it.
+    auto* source = const_cast<VARIANT*>(&Referenced(argument));
+    if (FAILED(VariantChangeType(&number, source, 0, VT_I4))) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(V_I4(&number));
+}
+
+std::vector<std::uint8_t> BytesArgument(const VARIANT& argument) {
+    const VARIANT& value = Referenced(argument);
+    SAFEARRAY* array = nullptr;
+    if (V_VT(&value) == (VT_ARRAY | VT_UI1)) {
+        array = V_ARRAY(&value);
+    } else if (V_VT(&value) == (VT_BYREF | VT_ARRAY | VT_UI1) && V_ARRAYREF(&value) != nullptr) {
+        array = *V_ARRAYREF(&value);
+    }
+    LONG low = 0;
+    LONG high = -1;
+    if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+        FAILED(SafeArrayGetLBound(array, 1, &low)) || FAILED(SafeArrayGetUBound(array, 1, &high)) ||
+        high < low) {
+        return {};
+    }
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) {
+        return {};
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::vector<std::uint8_t> copy(bytes, bytes + (static_cast<std::size_t>(high) - low + 1));
+    SafeArrayUnaccessData(array);
+    return copy;
+}
+
+// Receives the control's events and puts its navigations to the view's filter. The control
+// holds a reference, so the sink may outlive the view; Detach cuts it loose.
+class EventSink final : public IDispatch {
+public:
+    explicit EventSink(const NavigationFilter* filter) : filter_(filter) {}
+    void Detach() { filter_ = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
+            !IsEqualIID(riid, kWebBrowserEventsId)) {
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id == kBeforeNavigate2 && params != nullptr && params->cArgs == 7 &&
+            params->rgvarg != nullptr) {
+            BeforeNavigate(params->rgvarg);
+        }
+        return S_OK;
+    }
+
+private:
+    // The arguments come last first: the browser, the address, the flags, the target frame,
+    // the posted data, the headers and the cancel flag.
+    void BeforeNavigate(VARIANT* arguments) {
+        const VARIANT& cancel = arguments[0];
+        if (filter_ == nullptr || !*filter_ || V_VT(&cancel) != (VT_BYREF | VT_BOOL) ||
+            V_BOOLREF(&cancel) == nullptr) {
+            return;
+        }
+        try {
+            NavigationRequest request;
+            request.url = TextArgument(arguments[5]);
+            request.flags = NumberArgument(arguments[4]);
+            request.targetFrame = TextArgument(arguments[3]);
+            request.postData = BytesArgument(arguments[2]);
+            request.headers = TextArgument(arguments[1]);
+            if ((*filter_)(request)) {
+                *V_BOOLREF(&cancel) = VARIANT_TRUE;
+            }
+        } catch (...) {
+            // Nothing crosses back into the control; the navigation goes on.
+        }
+    }
+
+    std::atomic<ULONG> references_{1};
+    const NavigationFilter* filter_;
+};
+
 #pragma GCC diagnostic pop
 
 // OLE for this thread while a view lives (counted by the system per thread).
@@ -235,11 +378,20 @@ struct Embedding {
     ComPtr<IOleObject> object;
     ComPtr<IOleInPlaceObject> inPlace;
     ComPtr<IWebBrowser2> browser;
+    ComPtr<EventSink> events;
+    ComPtr<IConnectionPoint> eventPoint;
+    DWORD eventCookie = 0;
 
     Embedding() = default;
     Embedding(const Embedding&) = delete;
     Embedding& operator=(const Embedding&) = delete;
     ~Embedding() {
+        if (eventPoint.get() != nullptr) {
+            eventPoint->Unadvise(eventCookie);
+        }
+        if (events.get() != nullptr) {
+            events->Detach();
+        }
         if (inPlace.get() != nullptr) {
             inPlace->InPlaceDeactivate();
         }
@@ -276,6 +428,13 @@ public:
         VARIANT empty;
         VariantInit(&empty);
         return SUCCEEDED(browser->Navigate(url.get(), &empty, &empty, &empty, &empty));
+    }
+
+    void SetNavigationFilter(NavigationFilter filter) override {
+        filter_ = std::move(filter);
+        if (filter_ && embedding_ != nullptr && embedding_->events.get() == nullptr) {
+            ListenForEvents(*embedding_);
+        }
     }
 
     void SetSilent(bool silent) override {
@@ -358,6 +517,31 @@ private:
         return embedding_ != nullptr ? embedding_->browser.get() : nullptr;
     }
 
+    // Subscribes to the control's events; without them no navigation reaches the filter.
+    void ListenForEvents(Embedding& embedding) {
+        ComPtr<IConnectionPointContainer> points;
+        if (FAILED(embedding.object->QueryInterface(IID_IConnectionPointContainer,
+                                                    points.OutVoid())) ||
+            points.get() == nullptr) {
+            return;
+        }
+        ComPtr<IConnectionPoint> point;
+        if (FAILED(points->FindConnectionPoint(kWebBrowserEventsId, point.Out())) ||
+            point.get() == nullptr) {
+            return;
+        }
+        ComPtr<EventSink> sink;
+        *sink.Out() = new EventSink(&filter_);
+        DWORD cookie = 0;
+        if (FAILED(point->Advise(sink.get(), &cookie))) {
+            sink->Detach();
+            return;
+        }
+        embedding.events = std::move(sink);
+        embedding.eventPoint = std::move(point);
+        embedding.eventCookie = cookie;
+    }
+
     void Fit(int width, int height) {
         if (embedding_ != nullptr && embedding_->inPlace.get() != nullptr) {
             const RECT area = {0, 0, width, height};
@@ -388,6 +572,7 @@ private:
 
     std::unique_ptr<OleApartment> apartment_;
     HWND parent_;
+    NavigationFilter filter_;  // before embedding_, whose event sink points at it
     std::unique_ptr<Embedding> embedding_;
     bool subclassed_ = false;
 };
