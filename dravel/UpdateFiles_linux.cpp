@@ -166,7 +166,7 @@ public:
         // matching it without regard to case would take another character's file.
         const bool ascii = std::all_of(path.begin(), path.end(),
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        return ascii ? platform::ResolvePathCase(path) : path;
+        return ascii ? names_.Resolve(path) : path;
     }
 
     bool Exists(const std::string& path) override {
@@ -179,7 +179,13 @@ public:
         return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     }
 
-    bool CreateFolder(const std::string& path) override { return platform::CreateFolder(path); }
+    bool CreateFolder(const std::string& path) override {
+        const bool exists = platform::CreateFolder(path);
+        if (exists) {
+            names_.NoteAdded(path);
+        }
+        return exists;
+    }
 
     std::unique_ptr<IStagingFile> CreateStagingFile(const std::string& path,
                                                     std::string& error) override {
@@ -187,6 +193,7 @@ public:
         if (fd < 0) {
             return nullptr;
         }
+        names_.NoteAdded(path);
         return std::make_unique<StagingFile>(fd);
     }
 
@@ -201,6 +208,8 @@ public:
             error = ErrorText(errno);
             return false;
         }
+        names_.NoteRemoved(from);
+        names_.NoteAdded(to);
         return true;
     }
 
@@ -242,7 +251,18 @@ public:
         return true;
     }
 
-    bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+    bool RemoveFile(const std::string& path) override {
+        if (unlink(path.c_str()) != 0) {
+            return false;
+        }
+        names_.NoteRemoved(path);
+        return true;
+    }
+
+private:
+    // The folders' names as this run has seen and changed them: reading a folder of thousands
+    // of files once for every new file would cost the square of their number.
+    platform::FolderCaseIndex names_;
 };
 
 }  // namespace

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -39,9 +44,11 @@ std::string CurrentFolder() {
 
 namespace {
 
+using EntryFinder = std::function<std::string(const std::string& folder, const std::string& name)>;
+
 // The entry of `folder` whose name equals `name` without regard to ASCII case; "" when none.
 std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
+    DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
         return {};
     }
@@ -56,20 +63,36 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
     return found;
 }
 
-}  // namespace
-
-std::string ResolvePathCase(const std::string& path) {
+std::string WithSlashes(const std::string& path) {
     std::string unified = path;
-    for (char& c : unified) {
-        if (c == '\\') {
-            c = '/';
+    std::replace(unified.begin(), unified.end(), '\\', '/');
+    return unified;
+}
+
+// A folder as the key of its listing: no trailing slash, "." for the current one.
+std::string FolderKey(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder.empty() ? "." : folder;
+}
+
+std::string UpperAscii(std::string name) {
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
         }
     }
+    return name;
+}
+
+// Walks the parts of the path; once one cannot be found, the rest is kept as written.
+std::string ResolveWith(const std::string& path, const EntryFinder& findEntry) {
+    const std::string unified = WithSlashes(path);
     struct stat info {};
     if (unified.empty() || stat(unified.c_str(), &info) == 0) {
         return unified;
     }
-    // Walk the parts; once one cannot be found, the rest is kept as written.
     std::string resolved = unified[0] == '/' ? "/" : "";
     std::string::size_type start = unified[0] == '/' ? 1 : 0;
     bool lost = false;
@@ -82,7 +105,7 @@ std::string ResolvePathCase(const std::string& path) {
         if (!part.empty()) {
             std::string candidate = resolved + part;
             if (!lost && stat(candidate.c_str(), &info) != 0) {
-                std::string match = FindEntryIgnoringCase(resolved.empty() ? "." : resolved, part);
+                std::string match = findEntry(FolderKey(resolved), part);
                 if (match.empty()) {
                     lost = true;
                 } else {
@@ -97,6 +120,77 @@ std::string ResolvePathCase(const std::string& path) {
         start = end + 1;
     }
     return resolved;
+}
+
+// The folder and the name of an entry's path.
+std::pair<std::string, std::string> SplitEntry(const std::string& path) {
+    const std::string unified = WithSlashes(path);
+    const std::string::size_type slash = unified.find_last_of('/');
+    if (slash == std::string::npos) {
+        return {".", unified};
+    }
+    return {FolderKey(unified.substr(0, slash + 1)), unified.substr(slash + 1)};
+}
+
+}  // namespace
+
+std::string ResolvePathCase(const std::string& path) {
+    return ResolveWith(path, &FindEntryIgnoringCase);
+}
+
+// Each folder read maps its names, upper-cased, to their spelling; the first of names that
+// differ only in case wins, as the first found in a folder read does.
+struct FolderCaseIndex::Listings {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> byFolder;
+
+    std::unordered_map<std::string, std::string>& Read(const std::string& folder) {
+        auto [found, added] = byFolder.try_emplace(folder);
+        if (added) {
+            if (DIR* dir = opendir(folder.c_str())) {
+                while (dirent* entry = readdir(dir)) {
+                    found->second.try_emplace(UpperAscii(entry->d_name), entry->d_name);
+                }
+                closedir(dir);
+            }
+        }
+        return found->second;
+    }
+};
+
+FolderCaseIndex::FolderCaseIndex() : listings_(std::make_unique<Listings>()) {}
+
+FolderCaseIndex::~FolderCaseIndex() = default;
+
+std::string FolderCaseIndex::Resolve(const std::string& path) {
+    return ResolveWith(path, [this](const std::string& folder, const std::string& name) {
+        std::lock_guard<std::mutex> hold(listings_->mutex);
+        const auto& names = listings_->Read(folder);
+        const auto found = names.find(UpperAscii(name));
+        return found != names.end() ? found->second : std::string();
+    });
+}
+
+void FolderCaseIndex::NoteAdded(const std::string& path) {
+    const auto [folder, name] = SplitEntry(path);
+    std::lock_guard<std::mutex> hold(listings_->mutex);
+    const auto listing = listings_->byFolder.find(folder);
+    if (listing != listings_->byFolder.end() && !name.empty()) {
+        listing->second.try_emplace(UpperAscii(name), name);
+    }
+}
+
+void FolderCaseIndex::NoteRemoved(const std::string& path) {
+    const auto [folder, name] = SplitEntry(path);
+    std::lock_guard<std::mutex> hold(listings_->mutex);
+    const auto listing = listings_->byFolder.find(folder);
+    if (listing == listings_->byFolder.end()) {
+        return;
+    }
+    const auto entry = listing->second.find(UpperAscii(name));
+    if (entry != listing->second.end() && entry->second == name) {
+        listing->second.erase(entry);
+    }
 }
 
 }  // namespace platform

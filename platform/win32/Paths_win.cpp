@@ -48,4 +48,17 @@ std::string ResolvePathCase(const std::string& path) {
     return path;
 }
 
+struct FolderCaseIndex::Listings {};
+
+FolderCaseIndex::FolderCaseIndex() = default;
+FolderCaseIndex::~FolderCaseIndex() = default;
+
+std::string FolderCaseIndex::Resolve(const std::string& path) {
+    return path;
+}
+
+void FolderCaseIndex::NoteAdded(const std::string& /*path*/) {}
+
+void FolderCaseIndex::NoteRemoved(const std::string& /*path*/) {}
+
 }  // namespace platform

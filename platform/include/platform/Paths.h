@@ -1,6 +1,7 @@
 // The program's own folder and the working directory.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,27 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // that does not exist as written is matched against its folder without regard to ASCII case.
 // Parts that match nothing are left as written. On Windows the path comes back unchanged.
 std::string ResolvePathCase(const std::string& path);
+
+// ResolvePathCase for a run that resolves many names in the same folders (an update of thousands
+// of files): each folder is read once, and what the run itself adds or removes is noted instead
+// of read again, so the cost stays in step with the number of names. Entries that others make
+// meanwhile are not seen. Usable from several threads.
+class FolderCaseIndex {
+public:
+    FolderCaseIndex();
+    ~FolderCaseIndex();
+    FolderCaseIndex(const FolderCaseIndex&) = delete;
+    FolderCaseIndex& operator=(const FolderCaseIndex&) = delete;
+
+    std::string Resolve(const std::string& path);
+    // The run made an entry at `path` (a file, a folder, a rename's new name).
+    void NoteAdded(const std::string& path);
+    // The run removed the entry at `path` (or renamed it away).
+    void NoteRemoved(const std::string& path);
+
+private:
+    struct Listings;
+    std::unique_ptr<Listings> listings_;
+};
 
 }  // namespace platform
