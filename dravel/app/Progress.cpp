@@ -89,13 +89,26 @@ ReportEffect ApplyReport(ProgressFields& fields, int value1, int value2, int cod
             fields.fileBarWidth = 0;
             return ReportEffect::kRepaint;
         case DS_PROGRESS: {
+            // Blocks arrive far more often than a percentage or a bar's pixel moves; what
+            // looks the same is not painted again.
             const int32_t filePercent = ShareOf(first, fields.currentLength, 100);
             const int32_t totalPercent = ShareOf(second, fields.totalBytes, 100);
-            fields.fileLine = Format(kFileLineFormat, filePercent, text != nullptr ? text : "");
-            fields.totalLine = Format(kTotalLineFormat, totalPercent, fields.filesLeft);
-            fields.fileBarWidth = ShareOf(first, fields.currentLength, kBarWidth);
-            fields.totalBarWidth = ShareOf(second, fields.totalBytes, kBarWidth);
-            return ReportEffect::kRepaintTexts;
+            std::string fileLine =
+                Format(kFileLineFormat, filePercent, text != nullptr ? text : "");
+            std::string totalLine = Format(kTotalLineFormat, totalPercent, fields.filesLeft);
+            const int32_t fileBar = ShareOf(first, fields.currentLength, kBarWidth);
+            const int32_t totalBar = ShareOf(second, fields.totalBytes, kBarWidth);
+            const bool linesChanged = fileLine != fields.fileLine || totalLine != fields.totalLine;
+            const bool barsChanged =
+                fileBar != fields.fileBarWidth || totalBar != fields.totalBarWidth;
+            fields.fileLine = std::move(fileLine);
+            fields.totalLine = std::move(totalLine);
+            fields.fileBarWidth = fileBar;
+            fields.totalBarWidth = totalBar;
+            if (linesChanged) {
+                return ReportEffect::kRepaintTexts;
+            }
+            return barsChanged ? ReportEffect::kRepaint : ReportEffect::kNone;
         }
         case DS_FILE_DONE:
             fields.currentLength = 0;

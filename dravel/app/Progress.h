@@ -89,9 +89,9 @@ struct ProgressFields {
 };
 
 enum class ReportEffect {
-    kNone,          // not a progress report
+    kNone,          // nothing shown changed, or not a progress report
     kRepaint,       // the bars changed
-    kRepaintTexts,  // the bars and the two lines changed
+    kRepaintTexts,  // the two lines changed, and maybe the bars
 };
 
 // Applies one report of the download manager: 3 begins a file, 4 is progress, 5 ends a file.

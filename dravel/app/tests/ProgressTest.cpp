@@ -88,6 +88,26 @@ TEST(ProgressReports, SecondOfFiveFilesAtHalfItsLength) {
     EXPECT_EQ(fields.fileBarWidth, 0);
 }
 
+// A fast download reports every 8 KiB; the window is painted again only when a line or a bar
+// looks different.
+TEST(ProgressReports, BlocksThatChangeNothingVisibleAreNotPaintedAgain) {
+    ProgressFields fields;
+    fields.totalBytes = 10'000'000;
+    ApplyReport(fields, 1, 10'000'000, DS_FILE_BEGIN, "big.bin");
+    EXPECT_EQ(ApplyReport(fields, 8192, 8192, DS_PROGRESS, "big.bin"), ReportEffect::kRepaintTexts);
+    // 16 KiB of 10 MB: still 0 %, still no pixel of either bar.
+    EXPECT_EQ(ApplyReport(fields, 16384, 16384, DS_PROGRESS, "big.bin"), ReportEffect::kNone);
+    // A bar moves a pixel (18019 bytes per pixel) while the percentages stay.
+    EXPECT_EQ(ApplyReport(fields, 20000, 20000, DS_PROGRESS, "big.bin"), ReportEffect::kRepaint);
+    EXPECT_EQ(fields.fileBarWidth, 1);
+    EXPECT_EQ(ApplyReport(fields, 100'000, 100'000, DS_PROGRESS, "big.bin"),
+              ReportEffect::kRepaintTexts);
+    EXPECT_NE(fields.fileLine.find("1%"), std::string::npos);
+    // Another file's name at the same share is a changed line.
+    EXPECT_EQ(ApplyReport(fields, 100'000, 100'000, DS_PROGRESS, "other.bin"),
+              ReportEffect::kRepaintTexts);
+}
+
 TEST(ProgressReports, ZeroLengthsAndUnsignedValues) {
     ProgressFields fields;  // no total: every queued file had size 0
     ApplyReport(fields, 1, 0, DS_FILE_BEGIN, "empty.bin");
