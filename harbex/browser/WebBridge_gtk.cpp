@@ -174,9 +174,12 @@ void WebBridge::CallPage(int32_t id, std::string_view ansiText) const {
         GVariantDict arguments;
         g_variant_dict_init(&arguments, nullptr);
         g_variant_dict_insert_value(&arguments, "notice", g_variant_new_string(notice.c_str()));
-        webkit_web_view_call_async_javascript_function(m_view, kCallPageBody, -1,
-                                                       g_variant_dict_end(&arguments), nullptr,
+        // Ours until the call returns: WebKit does not take a floating value over, and every
+        // notice's arguments would stay behind.
+        GVariant* values = g_variant_ref_sink(g_variant_dict_end(&arguments));
+        webkit_web_view_call_async_javascript_function(m_view, kCallPageBody, -1, values, nullptr,
                                                        nullptr, nullptr, &OnCallPageDone, nullptr);
+        g_variant_unref(values);
     } catch (...) {
         // Out of memory: the notice is lost, as one to a page without MessageProxy would be.
     }

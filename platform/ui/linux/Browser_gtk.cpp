@@ -131,9 +131,11 @@ public:
         g_variant_dict_init(&arguments, nullptr);
         g_variant_dict_insert_value(&arguments, "name", g_variant_new_string(utf8Name.c_str()));
         g_variant_dict_insert_value(&arguments, "text", g_variant_new_string(utf8Text.c_str()));
-        webkit_web_view_call_async_javascript_function(view_, kCallBody, -1,
-                                                       g_variant_dict_end(&arguments), nullptr,
+        // Ours until the call returns: WebKit does not take a floating value over.
+        GVariant* values = g_variant_ref_sink(g_variant_dict_end(&arguments));
+        webkit_web_view_call_async_javascript_function(view_, kCallBody, -1, values, nullptr,
                                                        nullptr, nullptr, &OnCallDone, nullptr);
+        g_variant_unref(values);
         return true;
     }
 
