@@ -1,11 +1,9 @@
 #include <dirent.h>
 #include <limits.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -44,25 +42,6 @@ std::string CurrentFolder() {
 
 namespace {
 
-using EntryFinder = std::function<std::string(const std::string& folder, const std::string& name)>;
-
-// The entry of `folder` whose name equals `name` without regard to ASCII case; "" when none.
-std::string FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return {};
-    }
-    std::string found;
-    while (dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-            found = entry->d_name;
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
-}
-
 std::string WithSlashes(const std::string& path) {
     std::string unified = path;
     std::replace(unified.begin(), unified.end(), '\\', '/');
@@ -86,8 +65,10 @@ std::string UpperAscii(std::string name) {
     return name;
 }
 
-// Walks the parts of the path; once one cannot be found, the rest is kept as written.
-std::string ResolveWith(const std::string& path, const EntryFinder& findEntry) {
+// Walks the parts of the path, asking `findEntry(folder, name)` for a part that does not exist
+// as written; once one cannot be found, the rest is kept as written.
+template <class Finder>
+std::string ResolveWith(const std::string& path, Finder&& findEntry) {
     const std::string unified = WithSlashes(path);
     struct stat info {};
     if (unified.empty() || stat(unified.c_str(), &info) == 0) {
@@ -135,7 +116,7 @@ std::pair<std::string, std::string> SplitEntry(const std::string& path) {
 }  // namespace
 
 std::string ResolvePathCase(const std::string& path) {
-    return ResolveWith(path, &FindEntryIgnoringCase);
+    return FolderCaseIndex().Resolve(path);
 }
 
 // Each folder read maps its names, upper-cased, to their spelling; the first of names that
@@ -156,6 +137,14 @@ struct FolderCaseIndex::Listings {
         }
         return found->second;
     }
+
+    // The spelling in `folder` of `name` without regard to ASCII case; "" when none.
+    std::string Find(const std::string& folder, const std::string& name) {
+        std::lock_guard<std::mutex> hold(mutex);
+        const auto& names = Read(folder);
+        const auto entry = names.find(UpperAscii(name));
+        return entry != names.end() ? entry->second : std::string();
+    }
 };
 
 FolderCaseIndex::FolderCaseIndex() : listings_(std::make_unique<Listings>()) {}
@@ -164,10 +153,7 @@ FolderCaseIndex::~FolderCaseIndex() = default;
 
 std::string FolderCaseIndex::Resolve(const std::string& path) {
     return ResolveWith(path, [this](const std::string& folder, const std::string& name) {
-        std::lock_guard<std::mutex> hold(listings_->mutex);
-        const auto& names = listings_->Read(folder);
-        const auto found = names.find(UpperAscii(name));
-        return found != names.end() ? found->second : std::string();
+        return listings_->Find(folder, name);
     });
 }
 
