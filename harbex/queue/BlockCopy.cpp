@@ -51,7 +51,7 @@ alignas(64) constexpr std::array<std::uint8_t, kBlockReach> kByteIndex = [] {
 
 // The bytes of block `block` that lie below n, for n from 1 to 256.
 HARBEX_MASKED_HELPER __mmask64 BlockMask(__m512i lastIndex, int block) {
-    return _mm512_cmple_epu8_mask(_mm512_load_si512(kByteIndex.data() + 64 * block), lastIndex);
+    return _mm512_cmpge_epu8_mask(lastIndex, _mm512_load_si512(kByteIndex.data() + 64 * block));
 }
 
 HARBEX_MASKED_HELPER __m512i LastIndex(std::uint32_t n) {

@@ -82,12 +82,10 @@ bool CDataQueue::InsertData(std::uint16_t wPacketId, const void* pData, std::uin
     if (pData == nullptr && wDataSize != 0) {
         return false;
     }
-    const std::uint32_t packet = kHeadSize + wDataSize;
     // The common case needs one test: the packet fits between the write position and the end
-    // of the buffer (straight) or the read position (wrapped). Then no rule below applies, and
-    // nothing but the copy is called, so the call stays cheap.
-    const std::uint32_t limit = m_bWrapped ? m_dwDataQueryPos : m_dwBufferSize;
-    if (std::uint64_t{m_dwWritePos} + packet > limit) {
+    // of the buffer (straight) or the read position (wrapped). Then no rule of MakeRoom applies.
+    const std::uint64_t end = std::uint64_t{m_dwWritePos} + kHeadSize + wDataSize;
+    if (end > (m_bWrapped ? m_dwDataQueryPos : m_dwBufferSize)) {
         return InsertAfterMakingRoom(wPacketId, pData, wDataSize);
     }
     return WritePacket(wPacketId, pData, wDataSize);
@@ -102,13 +100,16 @@ bool CDataQueue::InsertAfterMakingRoom(std::uint16_t wPacketId, const void* pDat
 }
 
 bool CDataQueue::WritePacket(std::uint16_t wPacketId, const void* pData, std::uint16_t wDataSize) {
-    const std::uint32_t packet = kHeadSize + wDataSize;
     std::uint8_t* target = m_pDataBuffer + m_dwWritePos;
     // The counts change before the copies, which the compiler must assume could touch them.
     ++m_dwPacketCount;
-    m_dwDataSize += packet;
-    m_dwWritePos += packet;
-    m_dwTerminalPos = std::max(m_dwTerminalPos, m_dwWritePos);
+    m_dwDataSize += kHeadSize + wDataSize;
+    m_dwWritePos += kHeadSize + wDataSize;
+    // A straight writer ends the older data; a wrapped one stays short of it.
+    const bool wrapped = m_bWrapped;
+    if (!wrapped) {
+        m_dwTerminalPos = m_dwWritePos;
+    }
 
     const tagDataHead head{wDataSize, wPacketId};
     std::memcpy(target, &head, kHeadSize);
@@ -116,10 +117,8 @@ bool CDataQueue::WritePacket(std::uint16_t wPacketId, const void* pData, std::ui
     // bytes from its start. Ahead of a straight writer lie only free room and the spare bytes;
     // a wrapped one must stop short of the unread packets. An empty payload is not copied at
     // all: its pointer may be null.
-    const bool blockSized = wDataSize - 1u < kBlockReach;
-    if (g_blockCopier.copyIn != nullptr && blockSized &&
-        (!m_bWrapped ||
-         std::uint64_t{m_dwWritePos} + (kBlockReach - wDataSize) <= m_dwDataQueryPos)) {
+    if (wDataSize - 1u < kBlockReach && g_blockCopier.copyIn != nullptr &&
+        (!wrapped || std::uint64_t{m_dwWritePos} + (kBlockReach - wDataSize) <= m_dwDataQueryPos)) {
         return g_blockCopier.copyIn(target + kHeadSize, pData, wDataSize);
     }
     if (wDataSize != 0) {
@@ -153,39 +152,45 @@ bool CDataQueue::DistillData(tagDataHead& head, void* pBuffer, std::uint16_t wBu
     if (m_dwDataSize == 0 || m_dwPacketCount == 0) {
         return false;
     }
-    if (m_dwDataQueryPos == m_dwTerminalPos) {
+    std::uint32_t query = m_dwDataQueryPos;
+    if (query == m_dwTerminalPos) {
         // The older part is used up: read on at the start.
-        m_dwDataQueryPos = 0;
+        query = 0;
         m_dwTerminalPos = m_dwWritePos;
         m_bWrapped = false;
     }
 
-    const std::uint8_t* source = m_pDataBuffer + m_dwDataQueryPos;
+    const std::uint8_t* source = m_pDataBuffer + query;
     tagDataHead stored;
     std::memcpy(&stored, source, kHeadSize);
     const std::uint16_t payload = stored.wPayloadSize;
 
     // The counts change before the copy, which the compiler must assume could touch them; the
     // bytes stay where they are until the next insertion.
-    const std::uint32_t consumed = std::min(kHeadSize + payload, m_dwDataSize);
-    --m_dwPacketCount;
-    m_dwDataSize -= consumed;
-    m_dwDataQueryPos += consumed;
-    if (m_dwDataSize == 0) {
+    const std::uint32_t consumed = kHeadSize + payload;
+    if (consumed >= m_dwDataSize) {
         // Empty: the next packet goes to the start, where the buffer is still in the cache.
+        // Constants, not the counts worked out, so that the next call need not wait for this one.
+        m_dwDataSize = 0;
+        m_dwPacketCount = 0;
         m_dwDataQueryPos = m_dwWritePos = m_dwTerminalPos = 0;
         m_bWrapped = false;
+    } else {
+        --m_dwPacketCount;
+        m_dwDataSize -= consumed;
+        m_dwDataQueryPos = query + consumed;
     }
 
     // The head is handed over first, so that nothing waits on the copy, the call's last act.
-    const bool copy = payload != 0 && pBuffer != nullptr && wBufferSize >= payload;
+    // A payload of 1 byte up to the buffer's size is copied; an empty or dropped one is not.
+    const bool copy = payload - 1u < wBufferSize && pBuffer != nullptr;
     if (!copy) {
         stored.wPayloadSize = 0;  // empty, or dropped: the caller sees the identifier only
     }
     head = stored;
     if (copy) {
         // Reading kBlockReach bytes from a packet stays within the buffer and its spare bytes.
-        if (g_blockCopier.copyOut != nullptr && payload <= kBlockReach) {
+        if (payload <= kBlockReach && g_blockCopier.copyOut != nullptr) {
             return g_blockCopier.copyOut(pBuffer, source + kHeadSize, payload);
         }
         std::memcpy(pBuffer, source + kHeadSize, payload);
