@@ -2,6 +2,11 @@
 // There is no resource section in a Linux program, so players are only made from memory.
 #include <SDL.h>
 
+#include <chrono>
+#include <memory>
+#include <utility>
+
+#include "sound/DeviceKeeper.h"
 #include "sound/SoundDevice.h"
 #include "sound/SoundMixer.h"
 
@@ -41,22 +46,49 @@ private:
     bool m_ready = false;
 };
 
+// How long the device stays open after the last sound ends, so that sounds in quick succession
+// do not open it again each time.
+constexpr std::chrono::milliseconds kIdlePeriod{1000};
+
 class SdlSoundDevice : public ISoundDevice {
 public:
     SdlSoundDevice(std::unique_ptr<AudioSubsystem> subsystem, std::shared_ptr<SoundMixer> mixer)
         : m_subsystem(std::move(subsystem)), m_mixer(std::move(mixer)) {}
 
     ~SdlSoundDevice() override {
-        if (m_device != 0) {
-            // Waits for a running callback, so the mixer is no longer in use afterwards.
-            SDL_CloseAudioDevice(m_device);
-        }
+        // Buffers may outlive the device; their plays no longer reach it after this.
+        m_mixer->SetPlayListener(nullptr);
+        m_keeper.reset();  // closes the device if it is open
     }
 
     SdlSoundDevice(const SdlSoundDevice&) = delete;
     SdlSoundDevice& operator=(const SdlSoundDevice&) = delete;
 
+    // Opens the device once to see that it can be had, then keeps it open only while sounds play.
     bool Open() {
+        if (!OpenStream()) {
+            return false;
+        }
+        DeviceKeeper::Device device;
+        device.open = [this] { return OpenStream(); };
+        device.close = [this] { CloseStream(); };
+        device.playing = [mixer = m_mixer.get()] { return mixer->AnyPlaying(); };
+        m_keeper = std::make_unique<DeviceKeeper>(std::move(device), kIdlePeriod);
+        m_mixer->SetPlayListener([keeper = m_keeper.get()] { keeper->Demand(); });
+        return true;
+    }
+
+    // Nothing here depends on which window has the focus.
+    SoundResult SetCooperativeLevel(void*) override { return SoundResult::kOk; }
+
+    SoundResult CreateSoundBuffer(const tagWaveFormat& format, std::uint32_t dwBytes,
+                                  std::unique_ptr<ISoundBuffer>& buffer) override {
+        return m_mixer->CreateBuffer(format, dwBytes, buffer);
+    }
+
+private:
+    // Called by Open and then only under the keeper's lock.
+    bool OpenStream() {
         SDL_AudioSpec wanted{};
         wanted.freq = kOutputRate;
         wanted.format = AUDIO_S16SYS;
@@ -73,18 +105,16 @@ public:
         return true;
     }
 
-    // Nothing here depends on which window has the focus.
-    SoundResult SetCooperativeLevel(void*) override { return SoundResult::kOk; }
-
-    SoundResult CreateSoundBuffer(const tagWaveFormat& format, std::uint32_t dwBytes,
-                                  std::unique_ptr<ISoundBuffer>& buffer) override {
-        return m_mixer->CreateBuffer(format, dwBytes, buffer);
+    void CloseStream() {
+        // Waits for a running callback, so the mixer is no longer in use afterwards.
+        SDL_CloseAudioDevice(m_device);
+        m_device = 0;
     }
 
-private:
     std::unique_ptr<AudioSubsystem> m_subsystem;
     std::shared_ptr<SoundMixer> m_mixer;
-    SDL_AudioDeviceID m_device = 0;
+    SDL_AudioDeviceID m_device = 0;  // 0 while closed
+    std::unique_ptr<DeviceKeeper> m_keeper;
 };
 
 }  // namespace

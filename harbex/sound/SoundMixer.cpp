@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace harbex {
 
@@ -208,18 +209,21 @@ public:
     }
 
     SoundResult Play(bool bLoop) override {
-        std::lock_guard<std::mutex> guard(m_mixer->m_lock);
-        Voice& v = *m_voice;
-        v.looping = bLoop;
-        if (v.frame >= v.frames) {
-            if (!bLoop) {
-                v.playing = false;  // a single pass from the end plays nothing
-                return SoundResult::kOk;
+        {
+            std::lock_guard<std::mutex> guard(m_mixer->m_lock);
+            Voice& v = *m_voice;
+            v.looping = bLoop;
+            if (v.frame >= v.frames) {
+                if (!bLoop) {
+                    v.playing = false;  // a single pass from the end plays nothing
+                    return SoundResult::kOk;
+                }
+                v.frame = 0;
+                v.fraction = 0;
             }
-            v.frame = 0;
-            v.fraction = 0;
+            v.playing = true;
         }
-        v.playing = true;
+        m_mixer->NotePlaying();
         return SoundResult::kOk;
     }
 
@@ -266,6 +270,24 @@ SoundResult SoundMixer::CreateBuffer(const tagWaveFormat& format, std::uint32_t 
     voice->samples.assign(dwBytes, 0);
     buffer = std::make_unique<Buffer>(shared_from_this(), std::move(voice));
     return SoundResult::kOk;
+}
+
+bool SoundMixer::AnyPlaying() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return std::any_of(m_voices.begin(), m_voices.end(),
+                       [](const Voice* voice) { return voice->playing; });
+}
+
+void SoundMixer::SetPlayListener(std::function<void()> listener) {
+    std::lock_guard<std::mutex> guard(m_listenerLock);
+    m_playListener = std::move(listener);
+}
+
+void SoundMixer::NotePlaying() {
+    std::lock_guard<std::mutex> guard(m_listenerLock);
+    if (m_playListener) {
+        m_playListener();
+    }
 }
 
 void SoundMixer::Mix(std::int16_t* pOut, std::size_t nFrames) noexcept {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -31,15 +32,25 @@ public:
 
     std::uint32_t OutputRate() const { return m_dwOutputRate; }
 
+    // True while any buffer plays.
+    bool AnyPlaying();
+
+    // Called on the players' thread whenever a buffer starts to play, outside the mixer's lock;
+    // null for none. Once this returns, the previous listener is no longer running.
+    void SetPlayListener(std::function<void()> listener);
+
 private:
     struct Voice;
     class Buffer;
 
     explicit SoundMixer(std::uint32_t dwOutputRate) : m_dwOutputRate(dwOutputRate) {}
+    void NotePlaying();
 
     const std::uint32_t m_dwOutputRate;
     std::mutex m_lock;
-    std::vector<Voice*> m_voices;  // guarded by m_lock, as is everything a Voice holds
+    std::vector<Voice*> m_voices;          // guarded by m_lock, as is everything a Voice holds
+    std::mutex m_listenerLock;             // held while the listener runs
+    std::function<void()> m_playListener;  // guarded by m_listenerLock
 };
 
 }  // namespace harbex

@@ -21,7 +21,7 @@ target_include_directories(harbex_sound_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR
 if("thread" IN_LIST LOBBY_SANITIZE)
     add_dependencies(lobby_tsan_tests harbex_sound_tests)
     add_test(NAME harbex_sound_tests_threads
-             COMMAND harbex_sound_tests --gtest_filter=SoundMixerThreads.*:SdlSoundDevice.*)
+             COMMAND harbex_sound_tests --gtest_filter=SoundMixerThreads.*:SdlSoundDevice.*:DeviceKeeper.*)
     set_tests_properties(harbex_sound_tests_threads PROPERTIES TIMEOUT 120 LABELS tsan)
 endif()
 

@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -67,6 +70,42 @@ TEST(SdlSoundDevice, PlaysAGeneratedToneAndStopsWhereItWas) {
         player.Stop();
     }
     EXPECT_EQ(PlayerProbe::Device(), nullptr);
+    unsetenv("SDL_AUDIODRIVER");
+}
+
+// SDL's audio thread for the device; it wakes every period while the device is open, paused
+// or not.
+bool AudioThreadRuns() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name.rfind("SDLAudioP", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(SdlSoundDevice, AQuietDeviceIsClosedAndOpensAgainForTheNextSound) {
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
+    const std::vector<unsigned char> image = Tone(400);  // a twentieth of a second
+    {
+        PlayerOnDevice player;
+        ASSERT_TRUE(player.Create(image.data(), image.size()));
+        // The thread names itself once it runs.
+        ASSERT_TRUE(WaitFor(AudioThreadRuns)) << "opened to see that the device can be had";
+        EXPECT_TRUE(WaitFor([] { return !AudioThreadRuns(); }))
+            << "nothing played: the device closes after its idle second";
+
+        player.Play(0, 0);
+        EXPECT_TRUE(WaitFor(AudioThreadRuns));
+        EXPECT_TRUE(WaitFor([&] { return player.Position() == 400; })) << "played to its end";
+        EXPECT_TRUE(WaitFor([] { return !AudioThreadRuns(); }));
+
+        player.Play(0, 0);
+        EXPECT_TRUE(WaitFor([&] { return player.Position() == 400; })) << "and again";
+    }
+    EXPECT_FALSE(AudioThreadRuns());
     unsetenv("SDL_AUDIODRIVER");
 }
 

@@ -82,6 +82,36 @@ TEST(SoundMixer, PlaysASinglePassThenStopsAtTheEnd) {
     EXPECT_EQ(MixLeft(*mixer, 1), (std::vector<int>{16384}));
 }
 
+TEST(SoundMixer, TellsItsListenerWhenABufferStartsAndKnowsWhenAllAreQuiet) {
+    auto mixer = SoundMixer::Make(8000);
+    auto buffer = Filled(*mixer, Pcm(1, 8000, 8), kRamp);
+    ASSERT_TRUE(buffer);
+    int starts = 0;
+    mixer->SetPlayListener([&] {
+        ++starts;
+        EXPECT_TRUE(mixer->AnyPlaying()) << "told after the buffer plays, outside the lock";
+    });
+    EXPECT_FALSE(mixer->AnyPlaying());
+
+    buffer->SetCurrentPosition(2);
+    buffer->Play(false);
+    EXPECT_EQ(starts, 1);
+    MixLeft(*mixer, 3);
+    EXPECT_FALSE(mixer->AnyPlaying()) << "a single pass that reached its end";
+
+    buffer->Play(false);
+    EXPECT_EQ(starts, 1) << "a single pass from the end does not start";
+    buffer->Play(true);
+    EXPECT_EQ(starts, 2);
+    buffer->Stop();
+    EXPECT_FALSE(mixer->AnyPlaying());
+
+    mixer->SetPlayListener(nullptr);
+    buffer->Play(true);
+    EXPECT_EQ(starts, 2);
+    EXPECT_TRUE(mixer->AnyPlaying());
+}
+
 TEST(SoundMixer, LoopsUntilStoppedAndKeepsThePosition) {
     auto mixer = SoundMixer::Make(8000);
     auto buffer = Filled(*mixer, Pcm(1, 8000, 8), kRamp);
