@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <utility>
 
@@ -58,7 +59,11 @@ public:
     ~SdlSoundDevice() override {
         // Buffers may outlive the device; their plays no longer reach it after this.
         m_mixer->SetPlayListener(nullptr);
-        m_keeper.reset();  // closes the device if it is open
+        if (m_keeper) {
+            m_keeper.reset();  // closes the device if it is open
+        } else if (m_device != 0) {
+            CloseStream();
+        }
     }
 
     SdlSoundDevice(const SdlSoundDevice&) = delete;
@@ -73,7 +78,11 @@ public:
         device.open = [this] { return OpenStream(); };
         device.close = [this] { CloseStream(); };
         device.playing = [mixer = m_mixer.get()] { return mixer->AnyPlaying(); };
-        m_keeper = std::make_unique<DeviceKeeper>(std::move(device), kIdlePeriod);
+        try {
+            m_keeper = std::make_unique<DeviceKeeper>(std::move(device), kIdlePeriod);
+        } catch (const std::exception&) {
+            return true;  // no thread to watch it: the device simply stays open
+        }
         m_mixer->SetPlayListener([keeper = m_keeper.get()] { keeper->Demand(); });
         return true;
     }
