@@ -57,7 +57,7 @@ void DeviceKeeper::CloseWhenIdle(std::unique_lock<std::mutex>& lock) {
     if (m_wake.wait_for(lock, m_idlePeriod, [this] { return m_stopping; })) {
         return;
     }
-    if (m_demanded || m_device.playing()) {
+    if (m_demanded || m_device.played()) {
         return;  // played during the period: watch another one
     }
     m_device.close();

@@ -14,9 +14,10 @@ namespace harbex {
 class DeviceKeeper {
 public:
     struct Device {
-        std::function<bool()> open;     // true when the device is open and running
-        std::function<void()> close;    // never called while the device is closed
-        std::function<bool()> playing;  // true while anything is playing
+        std::function<bool()> open;   // true when the device is open and running
+        std::function<void()> close;  // never called while the device is closed
+        // True when anything played since the last time it was asked, or plays now.
+        std::function<bool()> played;
     };
 
     // The device is open already (it was opened to see that it works) and closes when nothing

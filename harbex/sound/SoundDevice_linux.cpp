@@ -47,8 +47,8 @@ private:
     bool m_ready = false;
 };
 
-// How long the device stays open after the last sound ends, so that sounds in quick succession
-// do not open it again each time.
+// The device closes one to two of these after the last sound ends, so that sounds in quick
+// succession do not open it again each time.
 constexpr std::chrono::milliseconds kIdlePeriod{1000};
 
 class SdlSoundDevice : public ISoundDevice {
@@ -77,13 +77,13 @@ public:
         DeviceKeeper::Device device;
         device.open = [this] { return OpenStream(); };
         device.close = [this] { CloseStream(); };
-        device.playing = [mixer = m_mixer.get()] { return mixer->AnyPlaying(); };
+        device.played = [mixer = m_mixer.get()] { return mixer->PlayedSinceAsked(); };
         try {
             m_keeper = std::make_unique<DeviceKeeper>(std::move(device), kIdlePeriod);
         } catch (const std::exception&) {
             return true;  // no thread to watch it: the device simply stays open
         }
-        m_mixer->SetPlayListener([keeper = m_keeper.get()] { keeper->Demand(); });
+        m_mixer->SetPlayListener([keeper = m_keeper.get()] { return keeper->Demand(); });
         return true;
     }
 

@@ -223,7 +223,11 @@ public:
             }
             v.playing = true;
         }
-        m_mixer->NotePlaying();
+        if (!m_mixer->NotePlaying()) {
+            std::lock_guard<std::mutex> guard(m_mixer->m_lock);
+            m_voice->playing = false;  // it would start whenever the device opens, maybe much later
+            return SoundResult::kAllocated;
+        }
         return SoundResult::kOk;
     }
 
@@ -278,16 +282,20 @@ bool SoundMixer::AnyPlaying() {
                        [](const Voice* voice) { return voice->playing; });
 }
 
-void SoundMixer::SetPlayListener(std::function<void()> listener) {
+bool SoundMixer::PlayedSinceAsked() {
+    // Cleared before looking at the voices: a voice that ends in between has been mixed again.
+    const bool mixed = m_mixedSinceAsked.exchange(false);
+    return AnyPlaying() || mixed;
+}
+
+void SoundMixer::SetPlayListener(std::function<bool()> listener) {
     std::lock_guard<std::mutex> guard(m_listenerLock);
     m_playListener = std::move(listener);
 }
 
-void SoundMixer::NotePlaying() {
+bool SoundMixer::NotePlaying() {
     std::lock_guard<std::mutex> guard(m_listenerLock);
-    if (m_playListener) {
-        m_playListener();
-    }
+    return !m_playListener || m_playListener();
 }
 
 void SoundMixer::Mix(std::int16_t* pOut, std::size_t nFrames) noexcept {
@@ -309,6 +317,7 @@ void SoundMixer::Mix(std::int16_t* pOut, std::size_t nFrames) noexcept {
         for (Voice* voice : m_voices) {
             if (voice->playing) {
                 voice->MixInto(acc, n);
+                m_mixedSinceAsked.store(true, std::memory_order_relaxed);
             }
         }
         for (std::size_t i = 0; i < n * kOutputChannels; ++i) {

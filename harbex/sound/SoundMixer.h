@@ -3,6 +3,7 @@
 // starts and stops buffers; one lock guards what they share.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,23 +35,28 @@ public:
 
     // True while any buffer plays.
     bool AnyPlaying();
+    // True when a buffer was mixed since the last call, or plays now.
+    bool PlayedSinceAsked();
 
     // Called on the players' thread whenever a buffer starts to play, outside the mixer's lock;
-    // null for none. Once this returns, the previous listener is no longer running.
-    void SetPlayListener(std::function<void()> listener);
+    // null for none. False from it means the sound cannot be heard now: the buffer does not
+    // play, and its Play says kAllocated. Once this returns, the previous listener is no longer
+    // running.
+    void SetPlayListener(std::function<bool()> listener);
 
 private:
     struct Voice;
     class Buffer;
 
     explicit SoundMixer(std::uint32_t dwOutputRate) : m_dwOutputRate(dwOutputRate) {}
-    void NotePlaying();
+    bool NotePlaying();
 
     const std::uint32_t m_dwOutputRate;
     std::mutex m_lock;
     std::vector<Voice*> m_voices;          // guarded by m_lock, as is everything a Voice holds
     std::mutex m_listenerLock;             // held while the listener runs
-    std::function<void()> m_playListener;  // guarded by m_listenerLock
+    std::function<bool()> m_playListener;  // guarded by m_listenerLock
+    std::atomic<bool> m_mixedSinceAsked{false};
 };
 
 }  // namespace harbex

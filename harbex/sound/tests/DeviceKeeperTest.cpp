@@ -26,7 +26,7 @@ struct CountingDevice {
             return !opensFail.load();
         };
         device.close = [this] { ++closes; };
-        device.playing = [this] { return playing.load(); };
+        device.played = [this] { return playing.load(); };
         return device;
     }
 };

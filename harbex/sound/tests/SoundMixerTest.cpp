@@ -87,28 +87,43 @@ TEST(SoundMixer, TellsItsListenerWhenABufferStartsAndKnowsWhenAllAreQuiet) {
     auto buffer = Filled(*mixer, Pcm(1, 8000, 8), kRamp);
     ASSERT_TRUE(buffer);
     int starts = 0;
+    bool deviceOpens = true;
     mixer->SetPlayListener([&] {
         ++starts;
         EXPECT_TRUE(mixer->AnyPlaying()) << "told after the buffer plays, outside the lock";
+        return deviceOpens;
     });
     EXPECT_FALSE(mixer->AnyPlaying());
+    EXPECT_FALSE(mixer->PlayedSinceAsked());
 
     buffer->SetCurrentPosition(2);
-    buffer->Play(false);
+    EXPECT_EQ(buffer->Play(false), SoundResult::kOk);
     EXPECT_EQ(starts, 1);
     MixLeft(*mixer, 3);
     EXPECT_FALSE(mixer->AnyPlaying()) << "a single pass that reached its end";
+    EXPECT_TRUE(mixer->PlayedSinceAsked()) << "but it was heard since the last question";
+    EXPECT_FALSE(mixer->PlayedSinceAsked());
+
+    // Where the device cannot be had, the sound does not wait for it to start much later.
+    deviceOpens = false;
+    buffer->SetCurrentPosition(0);
+    EXPECT_EQ(buffer->Play(false), SoundResult::kAllocated);
+    EXPECT_FALSE(mixer->AnyPlaying());
+    EXPECT_EQ(MixLeft(*mixer, 1), (std::vector<int>{0}));
+    EXPECT_EQ(starts, 2);
+    deviceOpens = true;
+    buffer->SetCurrentPosition(4);
 
     buffer->Play(false);
-    EXPECT_EQ(starts, 1) << "a single pass from the end does not start";
+    EXPECT_EQ(starts, 2) << "a single pass from the end does not start";
     buffer->Play(true);
-    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(starts, 3);
     buffer->Stop();
     EXPECT_FALSE(mixer->AnyPlaying());
 
     mixer->SetPlayListener(nullptr);
     buffer->Play(true);
-    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(starts, 3);
     EXPECT_TRUE(mixer->AnyPlaying());
 }
 
