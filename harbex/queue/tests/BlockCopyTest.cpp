@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "queue/BlockCopy.h"
@@ -70,6 +72,43 @@ TEST(BlockCopy, CopiesExactlyThePayloadBetweenTheCallerAndTheQueue) {
     }
     if (run == 0) {
         GTEST_SKIP() << "this processor has neither copy; the queue uses memcpy";
+    }
+}
+
+// The caller's buffer close to the end of a page, where the blocks straddle it: nothing but the
+// payload is touched on the caller's side there either.
+TEST(BlockCopy, CallerBuffersThatEndNearAPageAreCopiedExactly) {
+    constexpr std::size_t kPage = 4096;
+    struct PageFree {
+        void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+    };
+    const std::unique_ptr<std::uint8_t[], PageFree> pages(
+        static_cast<std::uint8_t*>(::operator new[](3 * kPage, std::align_val_t{kPage})));
+    std::vector<std::uint8_t> ring(kBlockReach + 64, 0xAA);
+    for (const Variant& variant : Variants()) {
+        if (!variant.available) {
+            continue;
+        }
+        for (std::size_t before : {1u, 17u, 63u, 64u, 100u, 200u, 255u, 300u}) {
+            for (std::uint32_t n : {1u, 31u, 32u, 65u, 130u, 200u, 256u}) {
+                std::uint8_t* caller = pages.get() + 2 * kPage - before;
+                const std::vector<std::uint8_t> bytes = Pattern(n, static_cast<std::uint8_t>(n));
+                std::fill(pages.get(), pages.get() + 3 * kPage, 0x55);
+                std::copy(bytes.begin(), bytes.end(), caller);
+                variant.copier.copyIn(ring.data(), caller, n);
+                ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), ring.begin()))
+                    << variant.name << " in, size " << n << ", " << before << " before the page";
+
+                std::fill(pages.get(), pages.get() + 3 * kPage, 0x55);
+                variant.copier.copyOut(caller, ring.data(), n);
+                ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), caller))
+                    << variant.name << " out, size " << n << ", " << before << " before the page";
+                const auto untouched = [](std::uint8_t b) { return b == 0x55; };
+                ASSERT_TRUE(std::all_of(pages.get(), caller, untouched));
+                ASSERT_TRUE(std::all_of(caller + n, pages.get() + 3 * kPage, untouched))
+                    << variant.name << " out, size " << n << ", " << before << " before the page";
+            }
+        }
     }
 }
 
