@@ -25,7 +25,9 @@ struct BlockCopier {
 BlockCopier ChooseBlockCopier();
 
 // Four masked 64-byte moves (AVX-512BW). The copy-in writes zeros after the payload up to
-// kBlockReach bytes from `to`; the copy-out reads kBlockReach bytes from `from`.
+// kBlockReach bytes from `to`; the copy-out reads kBlockReach bytes from `from`, except where
+// its blocks would straddle a page of the caller's: there it stores whole lines, touching
+// exactly the payload on both sides.
 bool MaskedCopiesAvailable();
 bool CopyInMasked(std::uint8_t* to, const void* from, std::uint32_t n);
 bool CopyOutMasked(void* to, const std::uint8_t* from, std::uint32_t n);
