@@ -59,10 +59,9 @@ public:
     ~SdlSoundDevice() override {
         // Buffers may outlive the device; their plays no longer reach it after this.
         m_mixer->SetPlayListener(nullptr);
-        if (m_keeper) {
-            m_keeper.reset();  // closes the device if it is open
-        } else if (m_device != 0) {
-            CloseStream();
+        m_keeper.reset();  // closes the device if it watched it
+        if (m_device != 0) {
+            CloseStream();  // open without a watcher
         }
     }
 
