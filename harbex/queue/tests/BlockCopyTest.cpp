@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "queue/BlockCopy.h"
@@ -104,9 +105,11 @@ TEST(BlockCopy, CallerBuffersThatEndNearAPageAreCopiedExactly) {
                 ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), caller))
                     << variant.name << " out, size " << n << ", " << before << " before the page";
                 const auto untouched = [](std::uint8_t b) { return b == 0x55; };
-                ASSERT_TRUE(std::all_of(pages.get(), caller, untouched));
-                ASSERT_TRUE(std::all_of(caller + n, pages.get() + 3 * kPage, untouched))
-                    << variant.name << " out, size " << n << ", " << before << " before the page";
+                const std::string where = std::string(variant.name) + " out, size " +
+                                          std::to_string(n) + ", " + std::to_string(before) +
+                                          " before the page";
+                ASSERT_TRUE(std::all_of(pages.get(), caller, untouched)) << where;
+                ASSERT_TRUE(std::all_of(caller + n, pages.get() + 3 * kPage, untouched)) << where;
             }
         }
     }
