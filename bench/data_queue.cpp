@@ -93,22 +93,28 @@ struct MemcpyCopies {
 };
 
 struct BlockCopies {
-    harbex::queue_detail::BlockCopier copier = harbex::queue_detail::ChooseBlockCopier();
-
-    // The packets are never empty, which the block copies do not take.
-    void In(std::uint8_t* to, const void* from, std::uint16_t size) const {
-        if (copier.copyIn != nullptr) {
-            copier.copyIn(to, from, size);
-        } else {
-            std::memcpy(to, from, size);
+    // Chosen once: the queue's block copies, or memcpy where the processor has none, as in the
+    // queue. The packets are never empty, which the block copies do not take.
+    harbex::queue_detail::BlockCopier copier = [] {
+        harbex::queue_detail::BlockCopier chosen = harbex::queue_detail::ChooseBlockCopier();
+        if (chosen.copyIn == nullptr || chosen.copyOut == nullptr) {
+            chosen.copyIn = [](std::uint8_t* to, const void* from, std::uint32_t n) {
+                std::memcpy(to, from, n);
+                return true;
+            };
+            chosen.copyOut = [](void* to, const std::uint8_t* from, std::uint32_t n) {
+                std::memcpy(to, from, n);
+                return true;
+            };
         }
+        return chosen;
+    }();
+
+    void In(std::uint8_t* to, const void* from, std::uint16_t size) const {
+        copier.copyIn(to, from, size);
     }
     void Out(void* to, const std::uint8_t* from, std::uint16_t size) const {
-        if (copier.copyOut != nullptr) {
-            copier.copyOut(to, from, size);
-        } else {
-            std::memcpy(to, from, size);
-        }
+        copier.copyOut(to, from, size);
     }
 };
 
